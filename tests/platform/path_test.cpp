@@ -1,0 +1,103 @@
+// Splitting and joining paths with msvcrt's meaning, and never beyond a buffer.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "platform/os.h"
+#include "platform/path.h"
+
+namespace {
+
+struct SplitCase {
+  const char* name;
+  std::string path;
+  const char* drive;
+  std::string dir;
+  const char* fname;
+  int fits;
+};
+
+TEST(SplitPath, GivesDriveDirectoryAndNameLikeTheRuntime) {
+  const SplitCase cases[] = {
+      {"drive and directory", "C:\\Drivers\\x64\\TRAMOLEW.dll", "C:", "\\Drivers\\x64\\", "TRAMOLEW", 1},
+      {"forward slashes", "d:/a/b/name.ext", "d:", "/a/b/", "name", 1},
+      {"mixed separators", "C:\\a/b\\c", "C:", "\\a/b\\", "c", 1},
+      {"network share", "\\\\server\\share\\drv\\x.dll", "", "\\\\server\\share\\drv\\", "x", 1},
+      {"bare name", "TRAMOLEU.DLL", "", "", "TRAMOLEU", 1},
+      {"drive without directory", "C:TRAMOLEU.DLL", "C:", "", "TRAMOLEU", 1},
+      {"empty", "", "", "", "", 1},
+      {"digit is no drive", "1:\\x.dll", "", "1:\\", "x", 1},
+      {"dots in directory", "C:\\a.b\\c", "C:", "\\a.b\\", "c", 1},
+      {"directory of 255", "C:\\" + std::string(253, 'd') + "\\f", "C:", "\\" + std::string(253, 'd') + "\\", "f", 1},
+      {"directory of 256", "C:\\" + std::string(254, 'd') + "\\f", "", "", "", 0},
+      {"name of 256", std::string(256, 'n') + ".dll", "", "", "", 0},
+  };
+  for (const SplitCase& c : cases) {
+    char drive[OS_MAX_DRIVE + 1], dir[OS_MAX_DIR + 1], fname[OS_MAX_FNAME + 1];
+    memset(drive, 'G', sizeof drive);
+    memset(dir, 'G', sizeof dir);
+    memset(fname, 'G', sizeof fname);
+    int fits = OsSplitPath(c.path.c_str(), drive, dir, fname);
+    EXPECT_EQ(fits, c.fits) << c.name;
+    EXPECT_STREQ(drive, c.drive) << c.name;
+    EXPECT_EQ(std::string(dir), c.dir) << c.name;
+    EXPECT_STREQ(fname, c.fname) << c.name;
+    // The byte behind each part's room is never written.
+    EXPECT_EQ(drive[OS_MAX_DRIVE], 'G') << c.name;
+    EXPECT_EQ(dir[OS_MAX_DIR], 'G') << c.name;
+    EXPECT_EQ(fname[OS_MAX_FNAME], 'G') << c.name;
+  }
+}
+
+struct SiblingCase {
+  const char* name;
+  std::string path;
+  std::string expected;  // empty: not built
+};
+
+TEST(SiblingPath, JoinsDriveDirectoryAndFixedNameOrRefuses) {
+  const std::string dir247 = "\\" + std::string(245, 'd') + "\\";  // with the drive: 249 characters
+  const std::string dir245 = "\\" + std::string(243, 'd') + "\\";  // drive + directory: 247
+  const SiblingCase cases[] = {
+      {"typical", "C:\\Drivers\\TRAMOLEW.dll", "C:\\Drivers\\TRAMOLED.QDF"},
+      {"share", "\\\\srv\\s\\TRAMOLEW.dll", "\\\\srv\\s\\TRAMOLED.QDF"},
+      {"no module path", "", "TRAMOLED.QDF"},
+      {"bare name", "x.dll", "TRAMOLED.QDF"},
+      {"247 characters before the name", "C:" + dir245 + "a.dll", "C:" + dir245 + "TRAMOLED.QDF"},
+      {"249 characters before the name", "C:" + dir247 + "a.dll", ""},
+      {"directory too long to split", "C:\\" + std::string(300, 'd') + "\\a.dll", ""},
+  };
+  for (const SiblingCase& c : cases) {
+    char out[OS_MAX_PATH + 8];
+    memset(out, 'G', sizeof out);
+    int built = BuildSiblingPath(c.path.c_str(), "TRAMOLED.QDF", out);
+    EXPECT_EQ(built, c.expected.empty() ? 0 : 1) << c.name;
+    EXPECT_EQ(std::string(out), c.expected) << c.name;
+    EXPECT_EQ(std::string(out + OS_MAX_PATH, 8), std::string(8, 'G')) << c.name << ": wrote past the buffer";
+  }
+}
+
+TEST(RootedDirectory, OnlyAPathWhoseDirectoryStartsAtASeparator) {
+  const struct {
+    const char* path;
+    int rooted;
+  } cases[] = {
+      {"C:\\d\\TRAMOLEU.DLL", 1}, {"\\\\srv\\s\\TRAMOLEU.DLL", 1}, {"/opt/d/TRAMOLEU.DLL", 1},
+      {"TRAMOLEU.DLL", 0},        {"C:TRAMOLEU.DLL", 0},           {"d\\TRAMOLEU.DLL", 0},
+      {"C:d\\TRAMOLEU.DLL", 0},   {"", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PathHasRootedDirectory(c.path), c.rooted) << c.path;
+}
+
+TEST(Strnicmp, IgnoresAsciiCaseOnlyAndStopsAtTheCount) {
+  EXPECT_EQ(OsStrnicmp("ERMSG_05", "ermsg_05", 9), 0);
+  EXPECT_NE(OsStrnicmp("ERMSG_05", "ERMSG_5", 9), 0);
+  EXPECT_EQ(OsStrnicmp("abcX", "ABCY", 3), 0);
+  EXPECT_NE(OsStrnicmp("abc", "abcd", 5), 0);
+  EXPECT_EQ(OsStrnicmp("abc", "abc", 100), 0);  // stops at the common terminator
+  EXPECT_NE(OsStrnicmp("\xC4", "\xE4", 2), 0);  // no folding beyond ASCII
+}
+
+}  // namespace
