@@ -142,7 +142,7 @@ TEST_P(DataFileTest, FindSectionFollowsTheChainWithinTheDirectoryLimit) {
   const struct {
     const char* name;
     Chain chain;
-    const char* wanted;
+    std::string wanted;
     uint32_t found;
   } cases[] = {
       {"first entry", {1000, {{8, "NALBI_ErrMsg"}}, {1000}}, "NALBI_ErrMsg", 8},
@@ -154,8 +154,8 @@ TEST_P(DataFileTest, FindSectionFollowsTheChainWithinTheDirectoryLimit) {
       {"limit 9", {9, {{8, "NALBI_ErrMsg"}}, {1000}}, "NALBI_ErrMsg", 8},
       {"next equal to the limit", {200, {{8, "A"}, {200, "NALBI_ErrMsg"}}, {200, 1000}}, "NALBI_ErrMsg", 0},
       {"match at or past the limit", {150, {{8, "A"}, {100, "NALBI_ErrMsg"}}, {100, 1000}}, "NALBI_ErrMsg", 100},
-      {"name filling its field", {1000, {{8, name32}}, {1000}}, name32.c_str(), 8},
-      {"field without terminator, wanted longer", {1000, {{8, name32}}, {1000}}, (name32 + "N").c_str(), 0},
+      {"name filling its field", {1000, {{8, name32}}, {1000}}, name32, 8},
+      {"field without terminator, wanted longer", {1000, {{8, name32}}, {1000}}, name32 + "N", 0},
       {"cut off inside its unused bytes", {1000, {{8, "NALBI_ErrMsg"}}, {1000}, 8 + 40}, "NALBI_ErrMsg", 0},
       {"cut off one byte short", {1000, {{8, "NALBI_ErrMsg"}}, {1000}, 8 + 51}, "NALBI_ErrMsg", 0},
       {"entry of exactly 52 bytes", {1000, {{8, "NALBI_ErrMsg"}}, {1000}, 8 + 52}, "NALBI_ErrMsg", 8},
@@ -164,7 +164,7 @@ TEST_P(DataFileTest, FindSectionFollowsTheChainWithinTheDirectoryLimit) {
   for (const auto& c : cases) {
     DataFile* f = Open(Lay(c.chain));
     ASSERT_NE(f, nullptr) << c.name;
-    uint32_t got = DataFileFindSection(f, c.wanted);
+    uint32_t got = DataFileFindSection(f, c.wanted.c_str());
     EXPECT_EQ(got, c.found) << c.name << ": got " << got << ", expected " << c.found;
   }
 }
