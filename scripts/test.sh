@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Every test: the native unit tests (plain and under ASan + UBSan), then the
+# Windows build with its artifact checks and the tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+jobs=${JOBS:-2}
+run_preset() {
+  echo "==== $1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs"
+}
+
+run_preset native
+run_preset native-asan
+run_preset windows
