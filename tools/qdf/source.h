@@ -1,0 +1,57 @@
+// Readers of the two message source formats: gettext .po files and plain
+// "KEY = text" files. Both work on a byte buffer and keep no state between
+// calls, so that tests and fuzz targets can call them without the CLI.
+#ifndef TRAMOLE_TOOLS_QDF_SOURCE_H
+#define TRAMOLE_TOOLS_QDF_SOURCE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/qdf/diagnostics.h"
+
+// A string as the source spells it, byte for byte. Bytes that came from a
+// numeric escape (\x41, \101) are raw: they go into the data file as they
+// are, never through code-page conversion. Every byte knows its source line.
+struct SourceText {
+  std::string bytes;
+  std::vector<uint8_t> raw;
+  std::vector<uint32_t> lines;
+
+  void Append(char c, bool isRaw, uint32_t line);
+};
+
+struct SourceMessage {
+  SourceText key;
+  SourceText text;
+  uint32_t line = 0;  // where the entry starts
+};
+
+struct ParsedSource {
+  std::string name;                // file name used in diagnostics
+  std::string charset = "UTF-8";   // of the literal bytes
+  std::vector<SourceMessage> messages;
+};
+
+struct PoOptions {
+  bool useFuzzy = false;  // take entries flagged "fuzzy" too
+};
+
+// gettext .po: msgctxt is the key, msgstr the text, the charset comes from
+// the header entry. Returns false when an error was reported.
+bool ParsePoSource(const char* data, size_t size, const std::string& name, const PoOptions& options,
+                   ParsedSource* out, Diagnostics* diagnostics);
+
+// Plain source: "KEY = text" lines, '#' comment lines, C escapes. Its
+// literal bytes are UTF-8. Returns false when an error was reported.
+bool ParseKvSource(const char* data, size_t size, const std::string& name, ParsedSource* out,
+                   Diagnostics* diagnostics);
+
+enum SourceKind { SOURCE_PO, SOURCE_KV };
+
+// .po and .pot files are gettext sources; everything else is plain.
+SourceKind SourceKindOf(const std::string& path);
+
+#endif
