@@ -57,8 +57,27 @@ uint32_t DataFileReadAt(DataFile* file, void* destination, uint32_t count, uint3
 }
 
 int DataFileReadString(DataFile* file, uint32_t offset, char* destination) {
-  // One read of the longest accepted string gives the same bytes as reading
-  // it a byte at a time: what lies past the end of the file stays zero.
+  // Reading the longest accepted string at once gives the same bytes as
+  // reading it a byte at a time: what lies past the end of the file reads as
+  // zero, so the end of the file ends the string.
+  if (file->image) {
+    if (offset >= file->size) {
+      destination[0] = '\0';
+      return 1;
+    }
+    uint32_t available = file->size - offset;
+    if (available > (uint32_t)QDF_MAX_STRING) available = QDF_MAX_STRING;
+    const uint8_t* at = file->image + offset;
+    const uint8_t* end = static_cast<const uint8_t*>(memchr(at, 0, available));
+    if (end) {
+      memcpy(destination, at, (size_t)(end - at) + 1);
+      return 1;
+    }
+    if (available == (uint32_t)QDF_MAX_STRING) return 0;
+    memcpy(destination, at, available);
+    destination[available] = '\0';
+    return 1;
+  }
   char scratch[QDF_MAX_STRING];
   memset(scratch, 0, sizeof scratch);
   if (DataFileReadAt(file, scratch, QDF_MAX_STRING, offset) == DATAFILE_READ_FAILED) return 0;

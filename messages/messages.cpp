@@ -18,19 +18,32 @@ void LoadErrorMessages(const char* path) {
   DataFileClose(file);
 }
 
-// Gives the record's key a text block when it names an entry that has none.
-static void FillEntries(DataFile* file, const char* key, uint32_t textOffset) {
-  size_t keyLength = strlen(key);
-  for (ErrMsgEntry* entry = ErrMsgTable; entry->key[0] != '\0'; ++entry) {
-    size_t tableLength = strlen(entry->key);
-    size_t count = (keyLength > tableLength ? keyLength : tableLength) + 1;
-    if (OsStrnicmp(entry->key, key, count) != 0 || entry->text) continue;
-    char* text = static_cast<char*>(OsGlobalLock(OsGlobalAlloc(ERRMSG_TEXT_SIZE)));
-    if (!text) continue;
-    entry->text = text;
-    // A text that cannot be read leaves the zero-filled block: an empty text.
-    DataFileReadString(file, textOffset, text);
+// The only entry a key can fill. Every table key is "ERMSG_" and two
+// characters, the code's digits or "XX", so the entry is picked by those two
+// and then compared whole (case aside, terminator included) as a walk over
+// the table would.
+static ErrMsgEntry* EntryForKey(const char* key) {
+  if (strnlen(key, 9) != 8) return 0;
+  char high = key[6];
+  char low = key[7];
+  size_t index = ERRMSG_FALLBACK;
+  if (high >= '0' && high <= '9' && low >= '0' && low <= '9') {
+    index = (size_t)(high - '0') * 10 + (size_t)(low - '0');
+    if (index >= ERRMSG_NUMBERED) return 0;
   }
+  ErrMsgEntry* entry = &ErrMsgTable[index];
+  return OsStrnicmp(entry->key, key, 9) == 0 ? entry : 0;
+}
+
+// Gives the record's key a text block when it names an entry that has none.
+static void FillEntry(DataFile* file, const char* key, uint32_t textOffset) {
+  ErrMsgEntry* entry = EntryForKey(key);
+  if (!entry || entry->text) return;
+  char* text = static_cast<char*>(OsGlobalLock(OsGlobalAlloc(ERRMSG_TEXT_SIZE)));
+  if (!text) return;
+  entry->text = text;
+  // A text that cannot be read leaves the zero-filled block: an empty text.
+  DataFileReadString(file, textOffset, text);
 }
 
 void ReadErrMsgSection(DataFile* file) {
@@ -54,6 +67,7 @@ void ReadErrMsgSection(DataFile* file) {
   uint64_t lap = 1;
   uint64_t steps = 0;
   uint8_t bytes[QDF_RECORD_SIZE];
+  // Room for any string the reader accepts, so no key can run past it.
   char key[QDF_MAX_STRING];
   for (uint32_t i = 0; i < count; ++i) {
     if (i > 0) {
@@ -67,12 +81,10 @@ void ReadErrMsgSection(DataFile* file) {
     }
     memset(bytes, 0, sizeof bytes);
     DataFileReadAt(file, bytes, QDF_RECORD_SIZE, record);
-    memset(key, 0, sizeof key);
     if (!DataFileReadString(file, QdfGet32(bytes + QDF_RECORD_KEY), key)) key[0] = '\0';
-    // A key of ERRMSG_KEY_SIZE characters or more would not fit the key
-    // buffer and can equal no table key.
-    if (key[0] == '\0' || strnlen(key, ERRMSG_KEY_SIZE) >= ERRMSG_KEY_SIZE) continue;
-    FillEntries(file, key, QdfGet32(bytes + QDF_RECORD_TEXT));
+    // A key of ERRMSG_KEY_SIZE characters or more, like any key that is not
+    // 8 characters long, fills nothing.
+    FillEntry(file, key, QdfGet32(bytes + QDF_RECORD_TEXT));
   }
 }
 

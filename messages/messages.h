@@ -13,7 +13,7 @@
 #define ERRMSG_ENTRIES 18    // 16 numbered, the fallback, the end entry
 #define ERRMSG_NUMBERED 16
 #define ERRMSG_FALLBACK 16   // index of "ERMSG_XX"
-#define ERRMSG_KEY_SIZE 128  // longest key that can match, terminator included
+#define ERRMSG_KEY_SIZE 128  // keys this long or longer can never fill an entry
 
 struct ErrMsgEntry {
   const char* key;
