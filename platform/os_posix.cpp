@@ -49,6 +49,10 @@ std::atomic<int64_t> gModules{0};
 
 thread_local std::string tLastPrinterName;
 
+// Loading and releasing libraries is serialised, as the Windows loader does
+// under its loader lock.
+std::mutex gLoaderLock;
+
 // Counts the call and tells whether it must fail.
 bool Hit(OsFaultKind kind) {
   std::lock_guard<std::mutex> guard(gLock);
@@ -212,7 +216,11 @@ void OsGlobalFree(void* memory) {
 
 OsModule OsLoadLibrary(const char* path) {
   if (Hit(OS_FAULT_LOAD_LIBRARY)) return nullptr;
-  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  void* module;
+  {
+    std::lock_guard<std::mutex> guard(gLoaderLock);
+    module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  }
   if (module) ++gModules;
   return module;
 }
@@ -224,7 +232,10 @@ void* OsGetProcAddress(OsModule module, const char* name) {
 
 void OsFreeLibrary(OsModule module) {
   if (!module) return;
-  dlclose(module);
+  {
+    std::lock_guard<std::mutex> guard(gLoaderLock);
+    dlclose(module);
+  }
   --gModules;
 }
 
