@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Benchmark of a forwarded call under Wine: TRAMOLEW.dll against a host doing
+# the same spooler and loader sequence itself. Prints the mean time per call
+# of each and their ratio.
+#
+#   bash bench/wine/run.sh [BUILD_DIR] [ROUNDS [CALLS]]
+#
+# BUILD_DIR defaults to build/windows (configured with the windows preset
+# when it is not yet). The benchmark builds what it needs there, boots a
+# prefix of its own below it and stops its wineserver at the end.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/windows}
+shift || true
+
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  if [[ $build -ef $root/build/windows || $build == "$root/build/windows" ]]; then
+    (cd "$root" && cmake --preset windows)
+  else
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release
+  fi
+fi
+cmake --build "$build" -j2 --target tramole_wine_bench
+
+# shellcheck source=/dev/null
+source "$build/bench/wine/bench-files.env"
+wine_sh=(bash "$root/tests/wine/wine.sh" --wine "$wine64" "$prefix")
+"${wine_sh[@]}" up
+trap '"${wine_sh[@]}" down' EXIT
+"${wine_sh[@]}" run "$bench" "$dll" "$companion" "$@" | tr -d '\r'
