@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every test: the native unit tests (plain and under ASan + UBSan), then the
+# Every test: the native unit tests (plain, under ASan + UBSan and under
+# ThreadSanitizer), short fixed-seed fuzz runs of every fuzz target, then the
 # Windows build with its artifact checks and the tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,4 +16,6 @@ run_preset() {
 
 run_preset native
 run_preset native-asan
+run_preset native-tsan
+run_preset fuzz
 run_preset windows
