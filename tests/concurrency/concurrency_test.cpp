@@ -17,6 +17,7 @@
 #include "forward/forward.h"
 #include "messages/messages.h"
 #include "platform/os_test.h"
+#include "tests/support/companion.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,45 +32,12 @@
 
 namespace {
 
-// What the companion last received on this thread.
-thread_local int tCompanionCalls = 0;
-thread_local char tCompanionEntry[64];  // a copy: the companion is unloaded after the call
-thread_local const char* tCompanionPrinter = nullptr;
-thread_local uintptr_t tCompanionValue = 0;
-
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) void TestCompanionRecord(const char* entry,
-                                                                           const char* printer,
-                                                                           uintptr_t value) {
-  ++tCompanionCalls;
-  snprintf(tCompanionEntry, sizeof tCompanionEntry, "%s", entry);
-  tCompanionPrinter = printer;
-  tCompanionValue = value;
-}
-
-namespace {
-
 #ifdef TRAMOLE_UNDER_TSAN
 const auto kRunFor = std::chrono::seconds(4);
 #else
 const auto kRunFor = std::chrono::milliseconds(1500);
 #endif
 const int kThreads = 8;
-
-typedef int32_t (*Export)(const char*, uintptr_t);
-struct ForwardExport {
-  const char* name;
-  Export call;
-  int32_t number;  // the full companion answers 1000 + number
-};
-const ForwardExport kExports[] = {
-    {"DALVIRE_SettingExport", DALVIRE_SettingExport, 1},
-    {"DALVIRE_SettingImport", DALVIRE_SettingImport, 2},
-    {"DALVIRE_PersonalInfoImport", DALVIRE_PersonalInfoImport, 3},
-    {"DALVIRE_DefaultSetting", DALVIRE_DefaultSetting, 4},
-    {"DALVIRE_FixSetting", DALVIRE_FixSetting, 5},
-};
 
 // Printers of the table and what each export must answer for them.
 struct PrinterCase {
@@ -79,7 +47,7 @@ struct PrinterCase {
   int32_t (*answer)(const ForwardExport& e);
   bool reachesCompanion;  // for the export DALVIRE_FixSetting, see answer
 };
-int32_t Full(const ForwardExport& e) { return 1000 + e.number; }
+int32_t Full(const ForwardExport& e) { return FullAnswer(e); }
 int32_t Missing(const ForwardExport& e) { return e.number == 5 ? 99 : 1000 + e.number; }
 int32_t Zero(const ForwardExport&) { return 0; }
 int32_t NotCalled(const ForwardExport&) { return 99; }
@@ -117,7 +85,7 @@ TEST(Concurrency, AllExportsFromEightThreads) {
   OsTestSetModulePath(modulePath.c_str());
   for (const PrinterCase& p : kPrinters) {
     if (!p.companion) continue;
-    std::string driver = std::string(TRAMOLE_COMPANION_ROOT) + "/" + p.companion + "/DRIVER.DLL";
+    std::string driver = CompanionDir(p.companion) + "/DRIVER.DLL";
     OsTestAddPrinter(p.name, driver.c_str(), p.script);
   }
   const int64_t allocations = OsLiveAllocations();
@@ -141,20 +109,20 @@ TEST(Concurrency, AllExportsFromEightThreads) {
       const PrinterCase& p = kPrinters[(thread + round) % (sizeof kPrinters / sizeof kPrinters[0])];
       // A private copy of the name: the companion must get this very pointer.
       std::string name = p.name;
-      for (const ForwardExport& e : kExports) {
+      for (const ForwardExport& e : kForwardExports) {
         uintptr_t value = (uintptr_t)0xA5ull << 56 | (uintptr_t)thread << 40 | round;
-        int calls = tCompanionCalls;
+        int calls = LastCompanionCall().calls;
         int32_t got = e.call(name.c_str(), value);
         int32_t want = p.answer(e);
         if (got != want)
           failures.Add(std::string(e.name) + " for " + p.name + ": got " + std::to_string(got) + ", expected " +
                        std::to_string(want));
         bool reached = p.reachesCompanion && !(p.answer == Missing && e.number == 5);
-        if (tCompanionCalls != calls + (reached ? 1 : 0)) {
+        if (LastCompanionCall().calls != calls + (reached ? 1 : 0)) {
           failures.Add(std::string(e.name) + " for " + p.name + ": companion calls on this thread, got " +
-                       std::to_string(tCompanionCalls - calls) + ", expected " + (reached ? "1" : "0"));
-        } else if (reached && (tCompanionPrinter != name.c_str() || tCompanionValue != value ||
-                               std::string(tCompanionEntry) != e.name)) {
+                       std::to_string(LastCompanionCall().calls - calls) + ", expected " + (reached ? "1" : "0"));
+        } else if (reached && (LastCompanionCall().printer != name.c_str() || LastCompanionCall().value != value ||
+                               LastCompanionCall().entry != e.name)) {
           failures.Add(std::string(e.name) + " for " + p.name + ": the companion got other arguments");
         }
         ++forwarded[thread];

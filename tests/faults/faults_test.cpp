@@ -12,28 +12,13 @@
 #include "forward/forward.h"
 #include "messages/messages.h"
 #include "platform/os_test.h"
+#include "tests/support/companion.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-// ---- the companion reports its calls here ------------------------------------
-
-int gCompanionCalls = 0;
-std::string gCompanionEntry;
-const char* gCompanionPrinter = nullptr;
-uintptr_t gCompanionValue = 0;
-
 }  // namespace
-
-extern "C" __attribute__((visibility("default"))) void TestCompanionRecord(const char* entry,
-                                                                           const char* printer,
-                                                                           uintptr_t value) {
-  ++gCompanionCalls;
-  gCompanionEntry = entry;
-  gCompanionPrinter = printer;
-  gCompanionValue = value;
-}
 
 namespace {
 
@@ -258,22 +243,6 @@ INSTANTIATE_TEST_SUITE_P(Load, LoadFaultSweep, ::testing::ValuesIn(kLoadSweeps),
 
 // ---- forwarded calls -----------------------------------------------------------
 
-typedef int32_t (*Export)(const char*, uintptr_t);
-
-struct ForwardExport {
-  const char* name;
-  Export call;
-  int32_t result;  // what the full companion answers
-};
-
-const ForwardExport kExports[] = {
-    {"DALVIRE_SettingExport", DALVIRE_SettingExport, 1001},
-    {"DALVIRE_SettingImport", DALVIRE_SettingImport, 1002},
-    {"DALVIRE_PersonalInfoImport", DALVIRE_PersonalInfoImport, 1003},
-    {"DALVIRE_DefaultSetting", DALVIRE_DefaultSetting, 1004},
-    {"DALVIRE_FixSetting", DALVIRE_FixSetting, 1005},
-};
-
 // Calls of each kind one forwarded call makes: the spooler is opened once and
 // asked twice (size, then the information), one block holds the information,
 // the companion is loaded once and asked for one entry point.
@@ -291,7 +260,7 @@ class ForwardFaultSweep : public ::testing::TestWithParam<ForwardExport> {};
 TEST_P(ForwardFaultSweep, EachCallFailsInTurn) {
   const ForwardExport& e = GetParam();
   const char* printer = "Fault Sweep Printer";
-  const std::string driver = std::string(TRAMOLE_COMPANION_ROOT) + "/full/DRIVER.DLL";
+  const std::string driver = CompanionDir("full") + "/DRIVER.DLL";
   const uintptr_t value = (uintptr_t)0xF0E1D2C3B4A59687ull;
   const int64_t allocations = OsLiveAllocations();
   for (const ForwardKind& k : kForwardKinds) {
@@ -300,7 +269,7 @@ TEST_P(ForwardFaultSweep, EachCallFailsInTurn) {
       OsTestReset();
       OsTestAddPrinter(printer, driver.c_str());
       OsFaultArm(k.kind, n);
-      gCompanionCalls = 0;
+      LastCompanionCall() = CompanionCall();
       int32_t result = e.call(printer, value);
       bool fired = OsFaultFired(k.kind) > 0;
       std::string where = std::string(e.name) + ", " + OsFaultName(k.kind) + " call " + std::to_string(n);
@@ -311,16 +280,16 @@ TEST_P(ForwardFaultSweep, EachCallFailsInTurn) {
       if (fired) {
         // Every failure before the entry point runs gives 99.
         EXPECT_EQ(result, 99) << where << ": got " << result << ", expected 99";
-        EXPECT_EQ(gCompanionCalls, 0) << where << ": companion called " << gCompanionCalls << " times, expected 0";
+        EXPECT_EQ(LastCompanionCall().calls, 0) << where << ": companion called " << LastCompanionCall().calls << " times, expected 0";
         continue;
       }
-      EXPECT_EQ(result, e.result) << where << " (no fault): got " << result << ", expected " << e.result;
-      EXPECT_EQ(gCompanionCalls, 1) << where << " (no fault): companion calls, got " << gCompanionCalls
+      EXPECT_EQ(result, FullAnswer(e)) << where << " (no fault): got " << result << ", expected " << FullAnswer(e);
+      EXPECT_EQ(LastCompanionCall().calls, 1) << where << " (no fault): companion calls, got " << LastCompanionCall().calls
                                     << ", expected 1";
-      EXPECT_EQ(gCompanionEntry, e.name) << where << " (no fault): entry point reached, got " << gCompanionEntry
+      EXPECT_EQ(LastCompanionCall().entry, e.name) << where << " (no fault): entry point reached, got " << LastCompanionCall().entry
                                          << ", expected " << e.name;
-      EXPECT_EQ(gCompanionPrinter, printer) << where << " (no fault): the host's own printer pointer not passed";
-      EXPECT_EQ(gCompanionValue, value) << where << " (no fault): value changed";
+      EXPECT_EQ(LastCompanionCall().printer, printer) << where << " (no fault): the host's own printer pointer not passed";
+      EXPECT_EQ(LastCompanionCall().value, value) << where << " (no fault): value changed";
       EXPECT_EQ(OsFaultCalls(k.kind), k.calls) << where << ": calls in one forwarded call, got "
                                                << OsFaultCalls(k.kind) << ", expected " << k.calls;
       break;
@@ -331,7 +300,7 @@ TEST_P(ForwardFaultSweep, EachCallFailsInTurn) {
   OsTestReset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Forward, ForwardFaultSweep, ::testing::ValuesIn(kExports),
+INSTANTIATE_TEST_SUITE_P(Forward, ForwardFaultSweep, ::testing::ValuesIn(kForwardExports),
                          [](const ::testing::TestParamInfo<ForwardExport>& info) {
                            return std::string(info.param.name);
                          });

@@ -11,46 +11,11 @@
 #include <vector>
 
 #include "forward/forward.h"
+#include "tests/support/companion.h"
 #include "tests/support/stand_in.h"
 
 namespace {
 
-struct CompanionCall {
-  int calls = 0;
-  std::string entry;
-  const char* printer = nullptr;
-  uintptr_t value = 0;
-};
-thread_local CompanionCall tCall;
-
-}  // namespace
-
-// Called by the companions on the calling thread.
-extern "C" __attribute__((visibility("default"))) void TestCompanionRecord(const char* entry,
-                                                                           const char* printer,
-                                                                           uintptr_t value) {
-  ++tCall.calls;
-  tCall.entry = entry;
-  tCall.printer = printer;
-  tCall.value = value;
-}
-
-namespace {
-
-typedef int32_t (*Export)(const char*, uintptr_t);
-const struct {
-  const char* name;
-  Export call;
-  int32_t fullResult;  // what the "full" companion answers
-} kExports[] = {
-    {"DALVIRE_SettingExport", DALVIRE_SettingExport, 1001},
-    {"DALVIRE_SettingImport", DALVIRE_SettingImport, 1002},
-    {"DALVIRE_PersonalInfoImport", DALVIRE_PersonalInfoImport, 1003},
-    {"DALVIRE_DefaultSetting", DALVIRE_DefaultSetting, 1004},
-    {"DALVIRE_FixSetting", DALVIRE_FixSetting, 1005},
-};
-
-std::string CompanionDir(const std::string& variant) { return std::string(TRAMOLE_COMPANION_ROOT) + "/" + variant; }
 std::string DriverIn(const std::string& variant) { return CompanionDir(variant) + "/driver.so"; }
 
 // 1 when the companion at `path` is still mapped in the process.
@@ -65,7 +30,7 @@ class ForwardTest : public StandInTest {
   void SetUp() override {
     StandInTest::SetUp();
     for (const char* v : {"full", "missing", "zero", "ninetynine"}) OsTestAddPrinter(v, DriverIn(v).c_str());
-    tCall = CompanionCall();
+    LastCompanionCall() = CompanionCall();
   }
   void ExpectReleased(const char* what) {
     EXPECT_EQ(OsOpenPrinters(), 0) << what << ": printer left open";
@@ -87,20 +52,20 @@ TEST_F(ForwardTest, EachExportReachesItsEntryPointInEveryCompanion) {
       {"ninetynine", [](int32_t, const char*) { return 99; }},
   };
   for (const auto& v : variants) {
-    for (const auto& e : kExports) {
-      tCall = CompanionCall();
+    for (const ForwardExport& e : kForwardExports) {
+      LastCompanionCall() = CompanionCall();
       std::string printer = v.printer;  // a pointer of the test's own
       const uintptr_t value = (uintptr_t)0xFEDCBA9876543210ull;
       int32_t got = e.call(printer.c_str(), value);
-      int32_t expected = v.expected(e.fullResult, e.name);
+      int32_t expected = v.expected(FullAnswer(e), e.name);
       std::string row = std::string(v.printer) + " / " + e.name;
       EXPECT_EQ(got, expected) << row << ": got " << got << ", expected " << expected;
       bool called = !(std::string(v.printer) == "missing" && std::string(e.name) == "DALVIRE_FixSetting");
-      EXPECT_EQ(tCall.calls, called ? 1 : 0) << row;
+      EXPECT_EQ(LastCompanionCall().calls, called ? 1 : 0) << row;
       if (called) {
-        EXPECT_EQ(tCall.entry, e.name) << row;
-        EXPECT_EQ(tCall.printer, printer.c_str()) << row << ": not the host's own pointer";
-        EXPECT_EQ(tCall.value, value) << row << ": value changed";
+        EXPECT_EQ(LastCompanionCall().entry, e.name) << row;
+        EXPECT_EQ(LastCompanionCall().printer, printer.c_str()) << row << ": not the host's own pointer";
+        EXPECT_EQ(LastCompanionCall().value, value) << row << ": value changed";
       }
       ExpectReleased(row.c_str());
     }
@@ -132,17 +97,17 @@ TEST_F(ForwardTest, NothingCalledGives99AndReleasesEverything) {
   };
   for (const auto& c : cases) {
     uint32_t loads = OsFaultCalls(OS_FAULT_LOAD_LIBRARY);
-    tCall = CompanionCall();
+    LastCompanionCall() = CompanionCall();
     int32_t got = DALVIRE_SettingImport(c.printer, 7);
     EXPECT_EQ(got, 99) << c.printer << ": got " << got << ", expected 99";
-    EXPECT_EQ(tCall.calls, 0) << c.printer;
+    EXPECT_EQ(LastCompanionCall().calls, 0) << c.printer;
     EXPECT_EQ(OsFaultCalls(OS_FAULT_LOAD_LIBRARY) - loads, c.loads ? 1u : 0u) << c.printer;
     ExpectReleased(c.printer);
   }
 }
 
 TEST_F(ForwardTest, NullPrinterNameTouchesNothing) {
-  for (const auto& e : kExports) {
+  for (const ForwardExport& e : kForwardExports) {
     EXPECT_EQ(e.call(nullptr, 1), 99) << e.name;
   }
   EXPECT_EQ(OsFaultCalls(OS_FAULT_OPEN_PRINTER), 0u);
@@ -155,8 +120,8 @@ TEST_F(ForwardTest, LongNameReachesTheSpoolerCutAndTheCompanionWhole) {
   OsTestAddPrinter(name.substr(0, PRINTER_NAME_CHARS).c_str(), DriverIn("full").c_str());
   EXPECT_EQ(DALVIRE_DefaultSetting(name.c_str(), 3), 1004);
   EXPECT_EQ(std::string(OsTestLastPrinterName()), name.substr(0, PRINTER_NAME_CHARS));
-  EXPECT_EQ(tCall.printer, name.c_str());
-  EXPECT_EQ(std::string(tCall.printer), name);
+  EXPECT_EQ(LastCompanionCall().printer, name.c_str());
+  EXPECT_EQ(std::string(LastCompanionCall().printer), name);
   // A name of exactly 259 characters is used whole; 258 is another printer.
   EXPECT_EQ(DALVIRE_DefaultSetting(name.substr(0, 258).c_str(), 3), 99);
   ExpectReleased("long name");
@@ -190,10 +155,10 @@ TEST_F(ForwardTest, EightThreadsCallEveryExportAtOnce) {
     threads.emplace_back([&, t] {
       while (!go) std::this_thread::yield();
       for (int round = 0; round < 40; ++round) {
-        for (const auto& e : kExports) {
+        for (const ForwardExport& e : kForwardExports) {
           uintptr_t value = ((uintptr_t)t << 56) | (uintptr_t)round;
-          tCall = CompanionCall();
-          if (e.call("full", value) != e.fullResult || tCall.value != value || tCall.entry != e.name) ++wrong;
+          LastCompanionCall() = CompanionCall();
+          if (e.call("full", value) != FullAnswer(e) || LastCompanionCall().value != value || LastCompanionCall().entry != e.name) ++wrong;
           if (e.call("unknown", value) != 99) ++wrong;
         }
       }
