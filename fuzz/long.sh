@@ -6,18 +6,8 @@
 # <build-dir>/fuzz-long/<target>.log, new inputs to <build-dir>/fuzz-long/<target>/.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/fuzz}
-[ $# -gt 0 ] && shift
+. "$here/targets.sh"
 runs=${FUZZ_RUNS:-10000000}
-targets=$*
-if [ -z "$targets" ]; then
-  for exe in "$build"/fuzz/fuzz_*; do
-    [ -x "$exe" ] || continue
-    name=${exe##*/fuzz_}
-    [ "$name" = make_seeds ] && continue
-    targets="$targets $name"
-  done
-fi
 out=$build/fuzz-long
 mkdir -p "$out"
 status=0

@@ -5,19 +5,8 @@
 # there. FUZZ_SECONDS changes the length of each run.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/fuzz}
-[ $# -gt 0 ] && shift
+. "$here/targets.sh"
 seconds=${FUZZ_SECONDS:-30}
-targets=$*
-if [ -z "$targets" ]; then
-  for exe in "$build"/fuzz/fuzz_*; do
-    [ -x "$exe" ] || continue
-    name=${exe##*/fuzz_}
-    [ "$name" = make_seeds ] && continue
-    targets="$targets $name"
-  done
-fi
-[ -n "$targets" ] || { echo "no fuzz targets in $build/fuzz (configure with clang: preset fuzz)" >&2; exit 1; }
 status=0
 for name in $targets; do
   exe=$build/fuzz/fuzz_$name
