@@ -3,7 +3,9 @@
 # no hang (-timeout=1). One target after another.
 #   fuzz/long.sh [build-dir] [target...]
 # FUZZ_RUNS changes the number of executions per target. FUZZ_JOBS=N shares
-# them among N fuzzers with seeds 1..N running side by side, one per core.
+# them among N fuzzers running side by side, one per core, with seeds
+# FUZZ_SEED..FUZZ_SEED+N-1 (FUZZ_SEED defaults to 1; a later run with a new
+# first seed explores new inputs instead of repeating an earlier run's).
 # Logs go to <build-dir>/fuzz-long/<target>[.<seed>].log, new inputs to
 # <build-dir>/fuzz-long/<target>/.
 set -eu
@@ -11,6 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/targets.sh"
 runs=${FUZZ_RUNS:-10000000}
 jobs=${FUZZ_JOBS:-1}
+first=${FUZZ_SEED:-1}
 out=$build/fuzz-long
 mkdir -p "$out"
 
@@ -21,8 +24,8 @@ for name in $targets; do
   mkdir -p "$out/$name"
   start=$(date +%s)
   pids=""
-  seed=1
-  while [ "$seed" -le "$jobs" ]; do
+  seed=$first
+  while [ "$seed" -lt $((first + jobs)) ]; do
     log=$out/$name.log
     [ "$jobs" -gt 1 ] && log=$out/$name.$seed.log
     "$build/fuzz/fuzz_$name" -seed="$seed" -runs=$(( (runs + jobs - 1) / jobs )) -timeout=1 -rss_limit_mb=2048 \
