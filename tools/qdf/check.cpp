@@ -52,10 +52,6 @@ bool NameMatches(const std::string& name) {
          OsStrnicmp(name.c_str(), ERRMSG_SECTION, name.size()) == 0;
 }
 
-bool UsableKey(const StringRead& key) {
-  return !key.value.empty() && key.value.size() < ERRMSG_KEY_SIZE;
-}
-
 struct Walker {
   Walker(DataFile* f, CheckReport& report) : file(f), r(report) {
     for (int& f : filledBy) f = -1;
@@ -227,8 +223,7 @@ struct Walker {
     if (!quiet && rec->bytes > 0 && rec->bytes < QDF_RECORD_SIZE)
       Error("record-cut", at, "record cut off by the end of the file (" + std::to_string(rec->bytes) +
                                   " of 16 bytes); the rest reads as zero");
-    bool usable = !rec->key.empty() && rec->key.size() < ERRMSG_KEY_SIZE;
-    if (!usable) {
+    if (!KeyCanMatch(rec->key)) {
       rec->fate = FATE_NO_ENTRY;
       if (quiet) return;
       switch (rec->keyState) {
@@ -313,7 +308,6 @@ struct Walker {
               "the record count is cut off by the end of the file (" + std::to_string(got) +
                   " of 4 bytes); it reads as " + std::to_string(r.count));
 
-    for (int& f : filledBy) f = -1;
     std::unordered_map<uint32_t, size_t> seen;
     bool chainEnded = false;
     bool cycled = false;
@@ -371,7 +365,7 @@ struct Walker {
       memset(bytes, 0, sizeof bytes);
       if (DataFileReadAt(file, bytes, QDF_RECORD_SIZE, at) != QDF_RECORD_SIZE) break;
       StringRead key = ReadStringAt(file, QdfGet32(bytes + QDF_RECORD_KEY));
-      if (!UsableKey(key)) break;
+      if (!KeyCanMatch(key.value)) break;
       seen[at] = r.records.size();
       ++unread;
       int entry = TableEntryForKey(key.value);

@@ -9,8 +9,10 @@
 #include "tools/qdf/escape.h"
 #include "tools/qdf/textcode.h"
 
+bool KeyCanMatch(const std::string& key) { return !key.empty() && key.size() < ERRMSG_KEY_SIZE; }
+
 int TableEntryForKey(const std::string& key) {
-  if (key.empty() || key.size() >= ERRMSG_KEY_SIZE || memchr(key.data(), 0, key.size())) return -1;
+  if (!KeyCanMatch(key) || memchr(key.data(), 0, key.size())) return -1;
   for (int i = 0; ErrMsgTable[i].key[0] != '\0'; ++i) {
     size_t tableLength = strlen(ErrMsgTable[i].key);
     size_t count = (key.size() > tableLength ? key.size() : tableLength) + 1;

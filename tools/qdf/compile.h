@@ -20,8 +20,13 @@ struct Message {
   std::string text;
 };
 
-// Index of the table entry that `key` fills (the library's own comparison),
-// or -1: a key that is empty or of 128 characters or more fills nothing.
+// Whether a key can fill an entry at all: not empty and under 128 characters.
+bool KeyCanMatch(const std::string& key);
+
+// Index of the table entry that `key` fills, or -1. It walks the table and
+// compares each key whole, case aside. The library picks the entry faster,
+// by the key's last two characters; this walk stays separate from that, so
+// that build, check and the fuzz targets hold the library to it.
 int TableEntryForKey(const std::string& key);
 
 // Why a key that fills nothing may have been meant otherwise ("" when no idea).

@@ -2,26 +2,26 @@
 
 #include <stdio.h>
 
-void Diagnostics::AddAtLine(Severity severity, const char* id, const std::string& file, uint32_t line,
-                            const std::string& message) {
+void Diagnostics::Add(Severity severity, const char* id, const std::string& file, uint32_t line, int64_t offset,
+                      const std::string& message) {
   Diagnostic d;
   d.severity = severity;
   d.id = id;
   d.file = file;
   d.line = line;
+  d.offset = offset;
   d.message = message;
   items.push_back(d);
 }
 
+void Diagnostics::AddAtLine(Severity severity, const char* id, const std::string& file, uint32_t line,
+                            const std::string& message) {
+  Add(severity, id, file, line, -1, message);
+}
+
 void Diagnostics::AddAtOffset(Severity severity, const char* id, const std::string& file,
                               int64_t offset, const std::string& message) {
-  Diagnostic d;
-  d.severity = severity;
-  d.id = id;
-  d.file = file;
-  d.offset = offset;
-  d.message = message;
-  items.push_back(d);
+  Add(severity, id, file, 0, offset, message);
 }
 
 int Diagnostics::Count(Severity severity) const {

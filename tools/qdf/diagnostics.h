@@ -29,6 +29,10 @@ struct Diagnostics {
   bool HasId(const std::string& id) const;
   // 0 clean (notes allowed), 1 warnings, 2 errors.
   int ExitCode() const;
+
+ private:
+  void Add(Severity severity, const char* id, const std::string& file, uint32_t line, int64_t offset,
+           const std::string& message);
 };
 
 const char* SeverityName(Severity severity);

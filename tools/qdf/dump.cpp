@@ -1,6 +1,6 @@
 #include "tools/qdf/dump.h"
 
-#include "messages/messages.h"
+#include "tools/qdf/compile.h"
 #include "tools/qdf/escape.h"
 #include "tools/qdf/textcode.h"
 
@@ -48,7 +48,7 @@ std::string DumpSource(const CheckReport& r, const DumpOptions& o, bool* lossy) 
     out += "\nmsgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n";
   for (const RecordInfo& rec : r.records) {
     std::string at = std::to_string(rec.offset);
-    if (rec.key.empty() || rec.key.size() >= ERRMSG_KEY_SIZE) {
+    if (!KeyCanMatch(rec.key)) {
       // Such a record fills nothing, and a source cannot hold its key.
       if (!rec.key.empty() || rec.keyState == STRING_TOO_LONG) {
         out += "# record at " + at + " left out: its key fills nothing and is too long for a source\n";

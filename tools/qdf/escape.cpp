@@ -27,10 +27,12 @@ std::string EscapeC(const std::string& bytes, EscapeStyle style) {
   return out;
 }
 
-// Length of the valid UTF-8 sequence at `at`, or 0.
-static size_t Utf8SequenceAt(const std::string& s, size_t at) {
+size_t Utf8SequenceAt(const std::string& s, size_t at, uint32_t* codePoint) {
   unsigned char c = (unsigned char)s[at];
-  if (c < 0x80) return 1;
+  if (c < 0x80) {
+    if (codePoint) *codePoint = c;
+    return 1;
+  }
   size_t n;
   uint32_t cp;
   if (c >= 0xC2 && c <= 0xDF) n = 2, cp = c & 0x1F;
@@ -46,6 +48,7 @@ static size_t Utf8SequenceAt(const std::string& s, size_t at) {
   if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
       (cp >= 0xD800 && cp <= 0xDFFF))
     return 0;
+  if (codePoint) *codePoint = cp;
   return n;
 }
 

@@ -2,6 +2,9 @@
 #ifndef TRAMOLE_TOOLS_QDF_ESCAPE_H
 #define TRAMOLE_TOOLS_QDF_ESCAPE_H
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include <string>
 
 enum EscapeStyle {
@@ -19,6 +22,10 @@ std::string EscapeC(const std::string& bytes, EscapeStyle style);
 std::string JsonString(const std::string& text);
 
 std::string HexBytes(const std::string& bytes);
+
+// Length of the valid UTF-8 sequence at byte `at` of `s`, or 0; its code
+// point goes to *codePoint when one is given.
+size_t Utf8SequenceAt(const std::string& s, size_t at, uint32_t* codePoint = nullptr);
 
 // Whether the bytes are valid UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(const std::string& bytes, size_t* badOffset = nullptr);

@@ -135,13 +135,16 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
   for (const Line& line : SplitLines(data, size)) {
     const char* p = SkipSpace(line.begin, line.end);
     if (p == line.end || *p == '#') continue;
+    auto Syntax = [&](const std::string& what) {
+      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, what);
+      ok = false;
+    };
     SourceMessage message;
     message.line = line.number;
     std::string error;
     if (*p == '"') {
       if (!ReadQuoted(p, line.end, line.number, &message.key, &error)) {
-        diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, error);
-        ok = false;
+        Syntax(error);
         continue;
       }
     } else {
@@ -149,23 +152,18 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
     }
     p = SkipSpace(p, line.end);
     if (p == line.end || *p != '=') {
-      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number,
-                             "expected KEY = text, or a '#' comment");
-      ok = false;
+      Syntax("expected KEY = text, or a '#' comment");
       continue;
     }
     p = SkipSpace(p + 1, line.end);
     if (p < line.end && *p == '"') {
       if (!ReadQuoted(p, line.end, line.number, &message.text, &error)) {
-        diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, error);
-        ok = false;
+        Syntax(error);
         continue;
       }
       p = SkipSpace(p, line.end);
       if (p < line.end && *p != '#') {
-        diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number,
-                               "unexpected characters after the closing quote");
-        ok = false;
+        Syntax("unexpected characters after the closing quote");
         continue;
       }
     } else {
@@ -183,8 +181,7 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
         }
       }
       if (bad) {
-        diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, error);
-        ok = false;
+        Syntax(error);
         continue;
       }
     }

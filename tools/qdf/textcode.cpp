@@ -22,19 +22,6 @@ bool EncodeRoundTrip(uint32_t codepage, const std::string& utf8, std::string* ou
   return true;
 }
 
-size_t Utf8Length(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  return 2;
-}
-
-uint32_t CodePoint(const std::string& s, size_t at, size_t n) {
-  uint32_t cp = (unsigned char)s[at] & (n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
-  for (size_t i = 1; i < n; ++i) cp = cp << 6 | ((unsigned char)s[at + i] & 0x3F);
-  return cp;
-}
-
 // Converts one run of literal bytes starting at byte `start` of the text.
 bool ConvertRun(const std::string& run, size_t start, const std::string& charset, uint32_t codepage,
                 std::string* out, ConversionFailure* failure) {
@@ -64,12 +51,14 @@ bool ConvertRun(const std::string& run, size_t start, const std::string& charset
   }
   // Find the first character that the code page cannot hold.
   for (size_t at = 0; at < utf8.size();) {
-    size_t n = Utf8Length((unsigned char)utf8[at]);
+    uint32_t cp = 0;
+    size_t n = Utf8SequenceAt(utf8, at, &cp);
+    if (!n) break;
     std::string one = utf8.substr(at, n), ignored;
     if (!EncodeRoundTrip(codepage, one, &ignored)) {
       char what[96];
-      snprintf(what, sizeof what, "U+%04X \"%s\" has no place in code page %u",
-               (unsigned)CodePoint(utf8, at, n), one.c_str(), (unsigned)codepage);
+      snprintf(what, sizeof what, "U+%04X \"%s\" has no place in code page %u", (unsigned)cp, one.c_str(),
+               (unsigned)codepage);
       failure->index = start + (fromUtf8 ? at : 0);
       failure->reason = what;
       return false;
