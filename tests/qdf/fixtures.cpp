@@ -10,6 +10,14 @@ namespace {
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
 
+// "ERMSG_XX" = "fallback", then `message`; the finding points at `part` of
+// that message: its record, key or text.
+Fixture BesideFallback(const QdfMessage& message, std::vector<uint32_t> QdfLayout::*part) {
+  QdfLayout l;
+  QdfImage image = BuildMessageFile(WithFallback({message}), &l);
+  return Fixture{image, (l.*part)[1]};
+}
+
 const FindingCase kFindingList[] = {
     {"clean file", [] { return Fixture{BuildMessageFile(TypicalMessages())}; }, "", 0,
      "ERMSG_XX=An unexpected error occurred.|"},
@@ -34,63 +42,31 @@ const FindingCase kFindingList[] = {
      },
      "duplicate-key", 1, "ERMSG_03=first|"},
     {"key without the leading zero",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"ERMSG_7", "x"}}), &l);
-       return Fixture{image, l.records[1]};
-     },
+     [] { return BesideFallback({"ERMSG_7", "x"}, &QdfLayout::records); },
      "key-fills-nothing", 1, ""},
     {"numbered key beyond 15",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"ERMSG_16", "x"}}), &l);
-       return Fixture{image, l.records[1]};
-     },
+     [] { return BesideFallback({"ERMSG_16", "x"}, &QdfLayout::records); },
      "key-fills-nothing", 1, ""},
     {"key in another case fills its entry",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"ermsg_05", "x"}}), &l);
-       return Fixture{image, l.records[1]};
-     },
+     [] { return BesideFallback({"ermsg_05", "x"}, &QdfLayout::records); },
      "key-case", 0, "ERMSG_05=x|"},
     {"text of 290 bytes loads as an empty text",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"ERMSG_00", Repeat('a', 290)}}), &l);
-       return Fixture{image, l.texts[1]};
-     },
+     [] { return BesideFallback({"ERMSG_00", Repeat('a', 290)}, &QdfLayout::texts); },
      "text-too-long", 2, "ERMSG_00=|"},
     {"text of 289 bytes loads whole",
      [] { return Fixture{BuildMessageFile(WithFallback({{"ERMSG_00", Repeat('a', 289)}}))}; }, "", 0,
      "ERMSG_00=aaaaaaaaaa"},
     {"key of 128 characters",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{Repeat('K', 128), "x"}}), &l);
-       return Fixture{image, l.keys[1]};
-     },
+     [] { return BesideFallback({Repeat('K', 128), "x"}, &QdfLayout::keys); },
      "key-too-long", 1, ""},
     {"key with no zero byte within 290",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{Repeat('K', 300), "x"}}), &l);
-       return Fixture{image, l.keys[1]};
-     },
+     [] { return BesideFallback({Repeat('K', 300), "x"}, &QdfLayout::keys); },
      "key-too-long", 1, ""},
     {"empty key",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"", "x"}}), &l);
-       return Fixture{image, l.records[1]};
-     },
+     [] { return BesideFallback({"", "x"}, &QdfLayout::records); },
      "empty-key", 1, ""},
     {"empty text",
-     [] {
-       QdfLayout l;
-       QdfImage image = BuildMessageFile(WithFallback({{"ERMSG_01", ""}}), &l);
-       return Fixture{image, l.texts[1]};
-     },
+     [] { return BesideFallback({"ERMSG_01", ""}, &QdfLayout::texts); },
      "empty-text", 1, "ERMSG_01=|"},
     {"count larger than the chain",
      [] {
