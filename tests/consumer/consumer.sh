@@ -7,6 +7,7 @@
 #                                                 run it with RUN (e.g. wine.sh PREFIX run)
 #   consumer.sh compile C-STANDARD INSTALLED WORK compile a file that includes only tramolew.h
 #   consumer.sh header-exports INSTALLED          tramolew.h declares exactly the DLL's exports
+#   consumer.sh docs PAGE INSTALLED WORK          every C example of PAGE builds against INSTALLED
 #   consumer.sh imports PROGRAM INSTALLED         PROGRAM imports from TRAMOLEW.dll exactly the
 #                                                 names tramolew.h declares
 #
@@ -111,6 +112,20 @@ case $command in
       -ffreestanding -I "$installed/include" -c "$work/only_header.c" -o "$work/only_header-$standard.obj"
     echo "ok: tramolew.h compiles as $standard with mingw gcc and clang (MSVC ABI)"
     ;;
+  docs)
+    page=$1 installed=$2 work=$3
+    rm -rf "$work"
+    mkdir -p "$work"
+    awk -v dir="$work" '/^```c$/ { n++; on = 1; next } /^```$/ { on = 0 } on { print > (dir "/example" n ".c") }' "$page"
+    examples=("$work"/example*.c)
+    [[ -f ${examples[0]} ]] || fail "docs: got no C example in $page, expected some"
+    for example in "${examples[@]}"; do
+      "$MINGW_GCC" -std=c89 -Wall -Wextra -pedantic -Werror -I "$installed/include" "$example" \
+        -o "${example%.c}.exe" -L "$installed/lib" -lTRAMOLEW ||
+        fail "docs: $(basename "$example") of $page does not build against the kit"
+    done
+    echo "ok: the ${#examples[@]} C examples of $(basename "$page") build against the installed kit"
+    ;;
   header-exports)
     installed=$1
     declared=$(header_functions "$installed/include/tramolew.h")
@@ -135,7 +150,7 @@ case $command in
     echo "ok: $(basename "$program") imports the seven names from TRAMOLEW.dll"
     ;;
   *)
-    sed -n '2,15p' "$0" >&2
+    sed -n '2,16p' "$0" >&2
     exit 2
     ;;
 esac
