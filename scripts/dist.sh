@@ -4,7 +4,8 @@
 #   scripts/dist.sh
 #
 # dist/ then holds TRAMOLEW.dll, TRAMOLED.QDF (the default English messages
-# of data/messages.en.po, compiled by qdf), qdf.exe and tramole-host.exe.
+# of data/messages.en.po, compiled by qdf), qdf.exe, tramole-host.exe and
+# lang/LANGUAGE/TRAMOLED.QDF for each translation data/LANGUAGE.po.
 # The demo that follows boots a private Wine prefix below the build tree,
 # installs a sample printer whose driver directory holds a sample companion,
 # lets the host list the messages and forward one call to that printer, and
@@ -54,6 +55,8 @@ cp "$dll" "$qdf" "$host" "$dist/"
 # The Windows qdf.exe compiles the messages, so no native build is needed.
 "${wine_sh[@]}" run "$qdf" build "$(winpath "$root/data/messages.en.po")" \
   -o "$(winpath "$dist")\\TRAMOLED.QDF" --werror --quiet
+# Each translation's data file, in its own code page, under lang/.
+bash "$root/scripts/langs.sh" --windows-paths "$dist" "${wine_sh[@]}" run "$qdf"
 for file in TRAMOLEW.dll TRAMOLED.QDF qdf.exe tramole-host.exe; do
   [[ -s $dist/$file ]] || { echo "dist.sh: $dist/$file is missing" >&2; exit 1; }
 done

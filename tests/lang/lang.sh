@@ -11,6 +11,8 @@
 #                                         dump --po then build gives the same bytes
 #   lang.sh expected DATA LANG OUT        writes "KEY HEX" for each text of LANG.po in its code
 #                                         page, as iconv converts it (for the test under Wine)
+#   lang.sh dist QDF DATA WORK            scripts/langs.sh builds every translation listed in
+#                                         languages.txt, and data/ holds no other
 #   lang.sh sizes DATA                    the longest text of each translation, in bytes of its code page
 #
 # The languages and their code pages are listed in languages.txt beside this script.
@@ -247,6 +249,26 @@ case $command in
     done < <(entries "$po")
     lines=$(wc -l <"$out")
     [[ $lines == 17 ]] || fail "texts written to $out: got $lines, expected 17"
+    finish
+    ;;
+
+  dist)
+    [[ $# -eq 3 ]] || die "dist QDF DATA WORK"
+    qdf=$1
+    data=$2
+    work=$3
+    row=langs.sh
+    rm -rf "$work/dist"
+    bash "$here/../../scripts/langs.sh" "$work/dist" "$qdf" || fail "exit code: got $?, expected 0"
+    listed=$(awk '!/^#/ && NF { print $1 }' "$languages" | sort)
+    shipped=$(cd "$data" && ls -- *.po | sed -e 's/\.po$//' -e '/^messages\.en$/d' | sort)
+    built=$(cd "$work/dist/lang" 2>/dev/null && ls | sort)
+    [[ $shipped == "$listed" ]] || fail "translations in data/: got '$(echo $shipped)', expected those of languages.txt '$(echo $listed)'"
+    [[ $built == "$listed" ]] || fail "directories under lang/: got '$(echo $built)', expected '$(echo $listed)'"
+    for lang in $listed; do
+      "$qdf" check "$work/dist/lang/$lang/TRAMOLED.QDF" --quiet >/dev/null 2>&1 ||
+        fail "qdf check of lang/$lang/TRAMOLED.QDF: got exit code $?, expected 0"
+    done
     finish
     ;;
 
