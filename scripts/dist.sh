@@ -10,6 +10,8 @@
 #   include/            tramolew.h
 #   lib/                libTRAMOLEW.dll.a, TRAMOLEW.lib, TRAMOLEW.def
 #   lib/cmake/TRAMOLEW/ the CMake package
+#   share/tramolew/lang/LANGUAGE/TRAMOLED.QDF
+#                       each translation data/LANGUAGE.po in its own code page
 # The demo that follows boots a private Wine prefix below the build tree,
 # installs a sample printer whose driver directory holds a sample companion,
 # lets the host list the messages and forward one call to that printer, and
@@ -47,6 +49,9 @@ wine_sh=(bash "$root/scripts/wine.sh" "$prefix")
 step "Wine prefix $prefix"
 "${wine_sh[@]}" up
 trap '"${wine_sh[@]}" down' EXIT
+
+step "dist: translations (qdf.exe under Wine)"
+bash "$root/scripts/langs.sh" --windows-paths "$dist/share/tramolew" "${wine_sh[@]}" run "$dist/bin/qdf.exe"
 
 step "demo: tramole-host.exe --version"
 "${wine_sh[@]}" run "$dist/bin/tramole-host.exe" --version | tr -d '\r'
