@@ -9,6 +9,7 @@ packages=(
   wine64
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  llvm-14 lld-14
   gettext
 )
 
