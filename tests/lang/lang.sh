@@ -229,6 +229,13 @@ case $command in
     expected=$(entries "$po" | cut -f1,3)
     [[ $got == "$expected" ]] ||
       fail "dumped texts: got the dump's lines <, expected $lang.po's >: $(diff <(echo "$got") <(echo "$expected") | grep '^[<>]')"
+    if ((${#template[@]})); then
+      # With the template, each msgid is the English again, so msgmerge keeps every entry.
+      got=$(entries "$work/$lang.dump.po" | cut -f1,2)
+      expected=$(entries "$data/messages.pot" | cut -f1,2)
+      [[ $got == "$expected" ]] ||
+        fail "msgids of the dump with --template: got the dump's lines <, expected the template's >: $(diff <(echo "$got") <(echo "$expected") | grep '^[<>]')"
+    fi
     finish
     ;;
 
