@@ -18,7 +18,7 @@ static int ReadWholeFile(OsFile file, uint8_t* image, uint32_t size) {
 DataFile* DataFileOpen(const char* path) {
   DataFile* file = static_cast<DataFile*>(OsGlobalAlloc(sizeof(DataFile)));
   if (!file) return 0;
-  strncpy(file->path, path, OS_MAX_PATH);
+  strncpy(file->path, path, OS_PATH_BYTES);
   file->file = OsOpenFileForRead(file->path);
   if (file->file == OS_NO_FILE) {
     OsGlobalFree(file);
