@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile/cycle.h"
 #include "datafile/datafile.h"
 #include "tests/support/modes.h"
 #include "tests/support/paths.h"
@@ -300,6 +301,34 @@ TEST_F(DataFileFileMode, OpensAPathOf259UnitsInAnyScriptButNot260) {
     if (!f) continue;
     EXPECT_EQ(std::string(f->path), written) << c.name;
     DataFileClose(f);
+  }
+}
+
+TEST(CycleGuard, EndsEveryChainAfterVisitingAllOfIt) {
+  // Position p leads to p + 1, and the last one back to `loopTo`.
+  const struct {
+    const char* name;
+    uint32_t length;
+    uint32_t loopTo;
+  } cases[] = {
+      {"self loop at the start", 1, 0}, {"self loop after a tail", 5, 4}, {"whole chain a cycle", 9, 0},
+      {"long tail, short cycle", 1000, 990}, {"short tail, long cycle", 1000, 3}, {"cycle of 2", 2, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<int> visits(c.length, 0);
+    CycleGuard guard;
+    uint32_t position = 0;
+    CycleGuardStart(&guard, position);
+    uint32_t steps = 0;
+    for (;;) {
+      ++visits[position];
+      uint32_t next = position + 1 == c.length ? c.loopTo : position + 1;
+      if (CycleGuardComesRound(&guard, next)) break;
+      position = next;
+      ASSERT_LT(++steps, 4 * c.length) << c.name << ": the walk does not end";
+    }
+    for (uint32_t p = 0; p < c.length; ++p)
+      EXPECT_GE(visits[p], 1) << c.name << ": position " << p << " was never visited";
   }
 }
 
