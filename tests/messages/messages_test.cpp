@@ -9,6 +9,7 @@
 
 #include "messages/messages.h"
 #include "tests/support/modes.h"
+#include "tests/support/probes.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/stand_in.h"
 #include "tests/support/temp_dir.h"
@@ -39,8 +40,10 @@ class MessagesTest : public StandInTest, public ::testing::WithParamInterface<Op
     for (int code = 0; code < 16; ++code)
       EXPECT_EQ(std::string(DALVIRE_GetErrorMsg(code)), e.numbered[code])
           << name << " code " << code << " (" << OpenModeName(GetParam()) << ")";
-    for (int32_t code : {16, 17, -1, INT_MAX, INT_MIN})
+    for (int32_t code : kProbeCodes) {
+      if (code >= 0 && code < 16) continue;
       EXPECT_EQ(std::string(DALVIRE_GetErrorMsg(code)), e.other) << name << " code " << code;
+    }
   }
   TempDir dir_;
 };
@@ -207,8 +210,7 @@ TEST_P(MessagesTest, RecordAtOffsetZeroLoadsWhatItsBytesName) {
 }
 
 TEST_P(MessagesTest, NoMemoryForATextFallsBackUnlessALaterRecordGetsOne) {
-  // Allocations of a load: the open record, the image (unless the size
-  // query failed), then one block per text. The first text block fails.
+  // The first text block fails (and in FileNoMemory the image block too).
   const struct {
     const char* name;
     std::vector<QdfMessage> messages;
@@ -220,11 +222,11 @@ TEST_P(MessagesTest, NoMemoryForATextFallsBackUnlessALaterRecordGetsOne) {
   for (const auto& c : cases) {
     std::string path = dir_.Write("TRAMOLED.QDF", BuildMessageFile(c.messages));
     OsTestReset();
-    switch (GetParam()) {
-      case OpenMode::Image: OsFaultArm(OS_FAULT_ALLOC, 3); break;
-      case OpenMode::FileNoSize: ArmOpenMode(GetParam()), OsFaultArm(OS_FAULT_ALLOC, 2); break;
-      case OpenMode::FileNoMemory: OsFaultArm(OS_FAULT_ALLOC, 2, 2); break;  // the image and the text
-      case OpenMode::FileReadFails: ArmOpenMode(GetParam()), OsFaultArm(OS_FAULT_ALLOC, 3); break;
+    if (GetParam() == OpenMode::FileNoMemory) {
+      OsFaultArm(OS_FAULT_ALLOC, LOAD_ALLOC_IMAGE, 2);  // the image and the first text
+    } else {
+      ArmOpenMode(GetParam());
+      OsFaultArm(OS_FAULT_ALLOC, FirstTextAllocation(GetParam()));
     }
     LoadErrorMessages(path.c_str());
     uint32_t fired = OsFaultFired(OS_FAULT_ALLOC);
