@@ -221,6 +221,14 @@ int RunPathsDoubleByte(const std::string& dll, const std::string& companions) {
     return tally.Finish("paths-932");
   if (PlacePrinter(tally, "driver directory with 0x5C trail bytes", "Wine Path 932", driverDir + "DRV.DLL", recorder))
     CheckCompanion(tally, library, "driver directory with 0x5C trail bytes", "Wine Path 932", driverDir + kCompanion);
+  // A driver file name of 130 such characters: 260 bytes in code page 932,
+  // where a split on bytes would take the whole name for the directory.
+  std::string longName;
+  for (int i = 0; i < 130; ++i) longName += "\xE8\xA1\xA8";
+  if (PlacePrinter(tally, "driver file name of 260 bytes in code page 932", "Wine Path 932 Long",
+                   driverDir + longName + ".DLL", recorder))
+    CheckCompanion(tally, library, "driver file name of 260 bytes in code page 932", "Wine Path 932 Long",
+                   driverDir + kCompanion);
   library.Unload(tally, "teardown");
   return tally.Finish("paths-932");
 }
