@@ -1,35 +1,15 @@
-// Windows backend of the platform seam: each operation is the real kernel32,
-// msvcrt or winspool call, paths converted between UTF-8 and UTF-16.
+// Windows backend of the platform seam: each operation is the real kernel32
+// or msvcrt call, paths converted between UTF-8 and UTF-16. The spooler
+// calls live in os_win_spooler.cpp, so that a program without printers
+// imports no WINSPOOL.DRV.
 #include <windows.h>
-#include <winspool.h>
 
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "platform/os.h"
-
-static_assert(sizeof(OsDriverInfo2) == sizeof(DRIVER_INFO_2W), "driver information layout");
-static_assert(offsetof(OsDriverInfo2, pDriverPath) == offsetof(DRIVER_INFO_2W, pDriverPath),
-              "driver path offset");
-
-// A UTF-8 path the library built, as UTF-16 in `wide` (OS_MAX_PATH units);
-// 0 when it is not valid UTF-8 or longer than the system's limit.
-static int WidePath(const char* path, WCHAR* wide) {
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, OS_MAX_PATH) > 0;
-}
-
-// `count` units of UTF-16 as terminated UTF-8 in `out` (`room` bytes); 0
-// when they hold an unpaired surrogate or do not fit.
-static int Utf8Text(const WCHAR* wide, int count, char* out, uint32_t room) {
-  if (room == 0 || room > 0x7FFFFFFF) return 0;
-  int n = count == 0 ? 0
-                     : WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, count, out,
-                                           (int)room - 1, nullptr, nullptr);
-  if (count != 0 && n <= 0) return 0;
-  out[n] = '\0';
-  return 1;
-}
+#include "platform/os_win_text.h"
 
 OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   if (room == 0) return OS_MODULE_PATH_UNUSABLE;
@@ -91,45 +71,5 @@ void* OsGetProcAddress(OsModule module, const char* name) {
 }
 
 void OsFreeLibrary(OsModule module) { FreeLibrary(static_cast<HMODULE>(module)); }
-
-int OsOpenPrinter(const char* name, OsPrinter* printer) {
-  HANDLE handle = nullptr;
-  BOOL ok = OpenPrinterA(const_cast<char*>(name), &handle, nullptr);
-  *printer = handle;
-  return ok ? 1 : 0;
-}
-
-// The caller's block holds the wide driver information first and the UTF-8
-// driver path after it: the needed size reported is the spooler's own plus
-// twice as much again for that path (UTF-8 takes at most three bytes for
-// each two-byte unit, and the terminator fits in what is left).
-static uint32_t BlockFor(DWORD wideBytes) { return wideBytes > 0x20000000 ? 0 : wideBytes * 3; }
-
-int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t* needed) {
-  DWORD wideNeeded = 0;
-  if (!buffer) {
-    BOOL ok = GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &wideNeeded);
-    *needed = BlockFor(wideNeeded);
-    return ok ? 1 : 0;
-  }
-  // Keep room for the UTF-8 path behind what the spooler may fill.
-  DWORD wideRoom = size / 3;
-  BYTE* block = static_cast<BYTE*>(buffer);
-  if (!GetPrinterDriverW(printer, nullptr, 2, block, wideRoom, &wideNeeded)) {
-    *needed = BlockFor(wideNeeded);
-    return 0;
-  }
-  DRIVER_INFO_2W* wide = reinterpret_cast<DRIVER_INFO_2W*>(block);
-  OsDriverInfo2* info = static_cast<OsDriverInfo2*>(buffer);
-  char* text = reinterpret_cast<char*>(block + wideRoom);
-  const WCHAR* driverPath = wide->pDriverPath;
-  int ok = 1;
-  if (driverPath) ok = Utf8Text(driverPath, lstrlenW(driverPath), text, size - wideRoom);
-  info->pName = info->pEnvironment = info->pDataFile = info->pConfigFile = nullptr;
-  info->pDriverPath = driverPath && ok ? text : nullptr;
-  return ok;
-}
-
-void OsClosePrinter(OsPrinter printer) { ClosePrinter(printer); }
 
 int OsStrnicmp(const char* a, const char* b, size_t count) { return _strnicmp(a, b, count); }

@@ -9,6 +9,8 @@ packages=(
   wine64 locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  llvm-14 lld-14
+  gettext
 )
 
 missing=()
