@@ -1,7 +1,7 @@
 // Windows backend of the platform seam: each operation is the real kernel32
-// or msvcrt call, paths converted between UTF-8 and UTF-16. The spooler calls
-// live in os_win_spooler.cpp, so that a program without printers imports no
-// WINSPOOL.DRV.
+// or msvcrt call, paths converted between UTF-8 and UTF-16. The spooler
+// calls live in os_win_spooler.cpp, so that a program without printers
+// imports no WINSPOOL.DRV.
 #include <windows.h>
 
 #include <stddef.h>
@@ -9,7 +9,7 @@
 #include <string.h>
 
 #include "platform/os.h"
-#include "platform/win_utf8.h"
+#include "platform/os_win_text.h"
 
 OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   if (room == 0) return OS_MODULE_PATH_UNUSABLE;

@@ -1,13 +1,13 @@
 // Windows backend of the platform seam, spooler part: OpenPrinterA with the
-// host's own name, GetPrinterDriverW with the driver path handed on as UTF-8,
-// and ClosePrinter, from WINSPOOL.DRV.
+// host's 8-bit name, GetPrinterDriverW (its driver path given in UTF-8) and
+// ClosePrinter from WINSPOOL.DRV.
 #include <windows.h>
 #include <winspool.h>
 
 #include <stddef.h>
 
 #include "platform/os.h"
-#include "platform/win_utf8.h"
+#include "platform/os_win_text.h"
 
 static_assert(sizeof(OsDriverInfo2) == sizeof(DRIVER_INFO_2W), "driver information layout");
 static_assert(offsetof(OsDriverInfo2, pDriverPath) == offsetof(DRIVER_INFO_2W, pDriverPath),
