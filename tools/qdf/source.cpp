@@ -126,6 +126,48 @@ bool IsBareKeyChar(char c) { return !IsSpace(c) && c != '=' && c != '"' && c != 
 
 }  // namespace
 
+namespace {
+
+// The text behind the '=': a quoted string, or bare to the end of the line
+// (spaces around it do not count).
+bool ReadKvText(const char* p, const Line& line, SourceText* text, std::string* error) {
+  if (p < line.end && *p == '"') {
+    if (!ReadQuoted(p, line.end, line.number, text, error)) return false;
+    p = SkipSpace(p, line.end);
+    if (p < line.end && *p != '#') {
+      *error = "unexpected characters after the closing quote";
+      return false;
+    }
+    return true;
+  }
+  const char* last = line.end;
+  while (last > p && IsSpace(last[-1])) --last;
+  while (p < last) {
+    char c = *p++;
+    if (c != '\\') text->Append(c, false, line.number);
+    else if (!ReadEscape(p, last, line.number, text, error)) return false;
+  }
+  return true;
+}
+
+// One "KEY = text" line into `message`; false with `error` set when it is not one.
+bool ReadKvLine(const char* p, const Line& line, SourceMessage* message, std::string* error) {
+  message->line = line.number;
+  if (*p == '"') {
+    if (!ReadQuoted(p, line.end, line.number, &message->key, error)) return false;
+  } else {
+    while (p < line.end && IsBareKeyChar(*p)) message->key.Append(*p++, false, line.number);
+  }
+  p = SkipSpace(p, line.end);
+  if (p == line.end || *p != '=') {
+    *error = "expected KEY = text, or a '#' comment";
+    return false;
+  }
+  return ReadKvText(SkipSpace(p + 1, line.end), line, &message->text, error);
+}
+
+}  // namespace
+
 bool ParseKvSource(const char* data, size_t size, const std::string& name, ParsedSource* out,
                    Diagnostics* diagnostics) {
   out->name = name;
@@ -135,55 +177,12 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
   for (const Line& line : SplitLines(data, size)) {
     const char* p = SkipSpace(line.begin, line.end);
     if (p == line.end || *p == '#') continue;
-    auto Syntax = [&](const std::string& what) {
-      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, what);
-      ok = false;
-    };
     SourceMessage message;
-    message.line = line.number;
     std::string error;
-    if (*p == '"') {
-      if (!ReadQuoted(p, line.end, line.number, &message.key, &error)) {
-        Syntax(error);
-        continue;
-      }
-    } else {
-      while (p < line.end && IsBareKeyChar(*p)) message.key.Append(*p++, false, line.number);
-    }
-    p = SkipSpace(p, line.end);
-    if (p == line.end || *p != '=') {
-      Syntax("expected KEY = text, or a '#' comment");
+    if (!ReadKvLine(p, line, &message, &error)) {
+      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, error);
+      ok = false;
       continue;
-    }
-    p = SkipSpace(p + 1, line.end);
-    if (p < line.end && *p == '"') {
-      if (!ReadQuoted(p, line.end, line.number, &message.text, &error)) {
-        Syntax(error);
-        continue;
-      }
-      p = SkipSpace(p, line.end);
-      if (p < line.end && *p != '#') {
-        Syntax("unexpected characters after the closing quote");
-        continue;
-      }
-    } else {
-      // A bare text runs to the end of the line; spaces around it do not count.
-      const char* last = line.end;
-      while (last > p && IsSpace(last[-1])) --last;
-      bool bad = false;
-      while (p < last) {
-        char c = *p++;
-        if (c != '\\') {
-          message.text.Append(c, false, line.number);
-        } else if (!ReadEscape(p, last, line.number, &message.text, &error)) {
-          bad = true;
-          break;
-        }
-      }
-      if (bad) {
-        Syntax(error);
-        continue;
-      }
     }
     out->messages.push_back(message);
   }
