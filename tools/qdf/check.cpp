@@ -527,6 +527,15 @@ CheckReport CheckDataBytes(const uint8_t* data, size_t size, const std::string& 
   return CheckOpenDataFile(&file, name);
 }
 
+std::vector<TableEntryInfo> LoadedTable(const uint8_t* data, size_t size) {
+  std::vector<TableEntryInfo> table;
+  if (size > 0xFFFFFFFFu) return table;
+  DataFile file;
+  DataFileWrapImage(&file, data, (uint32_t)size);
+  LoadWithLibrary(&file, &table);
+  return table;
+}
+
 // ---- lookups ----------------------------------------------------------------
 
 std::vector<LookupResult> LookUpCodes(const std::string& path, const std::vector<int32_t>& codes) {
