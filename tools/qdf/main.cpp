@@ -191,6 +191,20 @@ bool WriteOutput(const std::string& output, const void* data, size_t size, Diagn
   return false;
 }
 
+// Standard input has no name to tell its kind: a line that opens with
+// msgid or msgctxt makes it a .po file.
+bool LooksLikePo(const std::string& data) {
+  for (size_t at = 0; at < data.size();) {
+    size_t begin = data.find_first_not_of(" \t", at);
+    if (begin == std::string::npos) break;
+    if (data.compare(begin, 5, "msgid") == 0 || data.compare(begin, 7, "msgctxt") == 0) return true;
+    size_t eol = data.find('\n', begin);
+    if (eol == std::string::npos) break;
+    at = eol + 1;
+  }
+  return false;
+}
+
 // Reads and parses one source; its bytes are gone when this returns.
 bool ParseSourceFile(const std::string& path, const Options& o, ParsedSource* source, Diagnostics* d) {
   std::string data, error;
@@ -198,10 +212,11 @@ bool ParseSourceFile(const std::string& path, const Options& o, ParsedSource* so
     d->AddAtLine(SEVERITY_ERROR, "open-failed", path, 0, "cannot read the source: " + error);
     return false;
   }
-  PoOptions po;
-  po.useFuzzy = o.useFuzzy;
+  PoOptions options;
+  options.useFuzzy = o.useFuzzy;
   std::string name = IsStandardStream(path) ? std::string("<stdin>") : path;
-  return SourceKindOf(path) == SOURCE_PO ? ParsePoSource(data.data(), data.size(), name, po, source, d)
+  bool po = IsStandardStream(path) ? LooksLikePo(data) : SourceKindOf(path) == SOURCE_PO;
+  return po ? ParsePoSource(data.data(), data.size(), name, options, source, d)
                                          : ParseKvSource(data.data(), data.size(), name, source, d);
 }
 
