@@ -96,9 +96,14 @@ TEST(QdfSource, MarksRawBytesAndLines) {
   ASSERT_EQ(source.messages.size(), 1u);
   const SourceText& t = source.messages[0].text;
   ASSERT_EQ(t.bytes, "AAA\n");
-  EXPECT_EQ(std::vector<uint8_t>(t.raw), (std::vector<uint8_t>{0, 1, 1, 0}))
-      << "got other raw marks, expected only the numeric escapes raw";
-  EXPECT_EQ(t.lines, (std::vector<uint32_t>{3, 3, 4, 4})) << "got other lines, expected 3 3 4 4";
+  std::vector<uint8_t> raw;
+  std::vector<uint32_t> lines;
+  for (size_t i = 0; i < t.bytes.size(); ++i) {
+    raw.push_back(t.IsRaw(i));
+    lines.push_back(t.LineAt(i));
+  }
+  EXPECT_EQ(raw, (std::vector<uint8_t>{0, 1, 1, 0})) << "got other raw marks, expected only the numeric escapes raw";
+  EXPECT_EQ(lines, (std::vector<uint32_t>{3, 3, 4, 4})) << "got other lines, expected 3 3 4 4";
   EXPECT_EQ(source.messages[0].line, 1u) << "got another entry line, expected the msgctxt line";
 }
 

@@ -44,12 +44,12 @@ std::string Quoted(const std::string& bytes) { return "\"" + EscapeC(bytes, ESCA
 
 bool HasNonAsciiLiteral(const SourceText& text) {
   for (size_t i = 0; i < text.bytes.size(); ++i)
-    if (!text.raw[i] && (unsigned char)text.bytes[i] >= 0x80) return true;
+    if ((unsigned char)text.bytes[i] >= 0x80 && !text.IsRaw(i)) return true;
   return false;
 }
 
 uint32_t LineOf(const SourceText& text, size_t index, uint32_t fallback) {
-  return index < text.lines.size() ? text.lines[index] : fallback;
+  return index < text.bytes.size() ? text.LineAt(index) : fallback;
 }
 
 }  // namespace
@@ -166,23 +166,35 @@ struct Compile {
 
 }  // namespace
 
-bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOptions& options,
-                     std::vector<Message>* out, Diagnostics* d) {
+namespace {
+
+void Release(const SourceMessage&) {}
+void Release(SourceMessage& m) { m = SourceMessage(); }
+
+// One loop for both entry points; with mutable sources each message is
+// freed once converted, so the sources and the messages are never both whole.
+template <class Sources>
+bool CompileAll(Sources& sources, const CompileOptions& options, std::vector<Message>* out, Diagnostics* d) {
   out->clear();
+  size_t count = 0;
+  for (const ParsedSource& source : sources) count += source.messages.size();
+  out->reserve(count);
   bool ok = true;
   std::string where = sources.empty() ? std::string("qdf") : sources[0].name;
   Compile c(options, d);
-  for (const ParsedSource& source : sources) {
+  for (auto& source : sources) {
     bool warnedNotConverted = false;
-    for (const SourceMessage& m : source.messages) {
+    for (auto& m : source.messages) {
       Message message;
       if (!c.Convert(source, m, &warnedNotConverted, &message) || !c.Readable(source, m, message)) {
         ok = false;
+        Release(m);
         continue;
       }
       c.Assign(source, m, message);
+      Release(m);
       c.total += QDF_RECORD_SIZE + message.key.size() + 1 + message.text.size() + 1;
-      out->push_back(message);
+      out->push_back(std::move(message));
     }
   }
   if (c.total > 0xFFFFFFFFull) {
@@ -191,6 +203,18 @@ bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOpti
   }
   if (ok) c.ReportCoverage(where, out->empty());
   return ok;
+}
+
+}  // namespace
+
+bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOptions& options,
+                     std::vector<Message>* out, Diagnostics* d) {
+  return CompileAll(sources, options, out, d);
+}
+
+bool CompileAndReleaseMessages(std::vector<ParsedSource>* sources, const CompileOptions& options,
+                               std::vector<Message>* out, Diagnostics* d) {
+  return CompileAll(*sources, options, out, d);
 }
 
 std::vector<uint8_t> LayOutMessageFile(const std::vector<Message>& messages) {

@@ -241,12 +241,20 @@ bool LoadsAsCompiled(const std::vector<uint8_t>& image, const std::vector<Messag
   return ok;
 }
 
+void PrintOne(const Diagnostic& item, void* quiet) {
+  if (!*static_cast<const bool*>(quiet) || item.severity != SEVERITY_NOTE)
+    fprintf(stderr, "%s\n", FormatDiagnostic(item).c_str());
+}
+
 int Build(const Options& o) {
   if (o.arguments.empty()) return Usage("build needs at least one source");
   if (o.output.empty()) return Usage("build needs -o FILE");
   if (!CheckCodepage(o.codepage, true)) return kExitErrors;
   if (!OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
   Diagnostics d;
+  // Findings are printed as they come: a large source may have very many.
+  d.sink = PrintOne;
+  d.sinkContext = const_cast<bool*>(&o.quiet);
   std::vector<ParsedSource> sources(o.arguments.size());
   bool ok = true;
   for (size_t i = 0; i < o.arguments.size(); ++i) ok = ParseSourceFile(o.arguments[i], o, &sources[i], &d) && ok;
@@ -254,7 +262,7 @@ int Build(const Options& o) {
   if (ok) {
     CompileOptions options;
     options.codepage = o.codepage;
-    ok = CompileMessages(sources, options, &messages, &d);
+    ok = CompileAndReleaseMessages(&sources, options, &messages, &d);
   }
   std::vector<ParsedSource>().swap(sources);  // the messages hold all that is needed now
   std::vector<uint8_t> image;

@@ -2,12 +2,25 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "tools/qdf/escape.h"
 
 void SourceText::Append(char c, bool isRaw, uint32_t line) {
+  uint32_t index = (uint32_t)bytes.size();
   bytes += c;
-  raw.push_back(isRaw ? 1 : 0);
-  lines.push_back(line);
+  if (isRaw) rawAt.push_back(index);
+  if (lineFrom.empty() || lineFrom.back().second != line) lineFrom.push_back({index, line});
+}
+
+bool SourceText::IsRaw(size_t index) const {
+  return std::binary_search(rawAt.begin(), rawAt.end(), (uint32_t)index);
+}
+
+uint32_t SourceText::LineAt(size_t index) const {
+  if (index >= bytes.size() || lineFrom.empty()) return 0;
+  auto after = std::upper_bound(lineFrom.begin(), lineFrom.end(), std::make_pair((uint32_t)index, UINT32_MAX));
+  return (after - 1)->second;
 }
 
 SourceKind SourceKindOf(const std::string& path) {
@@ -174,7 +187,9 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
   out->charset = "UTF-8";
   out->messages.clear();
   bool ok = true;
-  for (const Line& line : SplitLines(data, size)) {
+  std::vector<Line> lines = SplitLines(data, size);
+  out->messages.reserve(lines.size());  // at most one message a line; no regrowth of a large source
+  for (const Line& line : lines) {
     const char* p = SkipSpace(line.begin, line.end);
     if (p == line.end || *p == '#') continue;
     SourceMessage message;
@@ -184,7 +199,9 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
       ok = false;
       continue;
     }
-    out->messages.push_back(message);
+    message.key.bytes.shrink_to_fit();  // grown a byte at a time: give the slack back
+    message.text.bytes.shrink_to_fit();
+    out->messages.push_back(std::move(message));
   }
   return ok;
 }
@@ -262,7 +279,9 @@ struct PoParser {
     message.key = e.ctxt;
     message.text = e.str;
     message.line = e.ctxtLine;
-    out->messages.push_back(message);
+    message.key.bytes.shrink_to_fit();  // grown a byte at a time: give the slack back
+    message.text.bytes.shrink_to_fit();
+    out->messages.push_back(std::move(message));
   }
 
   // The charset named in the header's Content-Type line.
@@ -367,7 +386,9 @@ struct PoParser {
   }
 
   void Run(const char* data, size_t size) {
-    for (const Line& line : SplitLines(data, size)) {
+    std::vector<Line> lines = SplitLines(data, size);
+    out->messages.reserve(lines.size() / 3 + 1);  // an entry takes three lines at least
+    for (const Line& line : lines) {
       const char* p = SkipSpace(line.begin, line.end);
       if (p == line.end) continue;
       if (*p == '#') Comment(line, p);
