@@ -9,6 +9,7 @@ packages=(
   wine64
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  time  # bench/qdf_build.sh measures peak memory with GNU time
 )
 
 missing=()
