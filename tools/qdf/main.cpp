@@ -55,13 +55,18 @@ const char kUsage[] =
     "  --version                 the version\n"
     "\n"
     "Sources ending in .po or .pot are gettext files; all others are plain KEY = text files.\n"
+    "- is standard input as a source or data file, and standard output with -o -.\n"
+    "Valued options also take --option=value. Code pages are numbers or names (cp1252,\n"
+    "windows-1250, shift_jis, gbk, big5, euc-kr, utf-8); codes are decimal (08 is 8) or 0x hex.\n"
+    "Outputs are written to a temporary file and renamed over the target: a failure keeps\n"
+    "the old file. An output that is an input, and inputs that are not regular files, are refused.\n"
     "\n"
     "exit codes:\n"
     "  0  clean: done, nothing to warn about (notes do not count)\n"
     "  1  warnings: done, but something is ignored or suspicious (build still writes FILE;\n"
     "     dump had to leave something out)\n"
-    "  2  errors: the file is broken, a source is malformed, or the command line is wrong\n"
-    "     (build writes nothing)\n";
+    "  2  errors: the file is broken, a source is malformed, the command line is wrong, or a\n"
+    "     file cannot be read or written (build writes nothing; the old output stays)\n";
 
 int Usage(const std::string& problem) {
   fprintf(stderr, "qdf: %s\nrun \"qdf --help\" for the commands and options\n", problem.c_str());
