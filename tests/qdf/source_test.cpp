@@ -64,8 +64,12 @@ const GoodCase kGood[] = {
      "ERMSG_00=b|", "ISO-8859-2", "", false},
     {"po entry without msgctxt has no key", "a.po", "msgid \"a\"\nmsgstr \"b\"\n", "", "UTF-8", "no-msgctxt",
      false},
-    {"po untranslated entry left out", "a.po", "msgctxt \"ERMSG_00\"\nmsgid \"a\"\nmsgstr \"\"\n", "", "UTF-8",
-     "untranslated", false},
+    {"po untranslated entry takes its msgid", "a.po", "msgctxt \"ERMSG_00\"\nmsgid \"a\"\nmsgstr \"\"\n",
+     "ERMSG_00=a|", "UTF-8", "untranslated", false},
+    {"po fuzzy flag of an obsolete entry stays with it", "a.po",
+     "msgctxt \"ERMSG_01\"\nmsgid \"c\"\nmsgstr \"d\"\n\n#, fuzzy\n#~ msgctxt \"ERMSG_02\"\n#~ msgid \"x\"\n"
+     "#~ msgstr \"y\"\n\nmsgctxt \"ERMSG_03\"\nmsgid \"a\"\nmsgstr \"b\"\n",
+     "ERMSG_01=d|ERMSG_03=b|", "UTF-8", "", false},
     {"po obsolete and other comments ignored", "a.po",
      "# translator\n#. extracted\n#: ref.c:1\n#| msgid \"old\"\n#~ msgctxt \"ERMSG_02\"\n#~ msgid \"x\"\n"
      "#~ msgstr \"y\"\nmsgctxt \"ERMSG_03\"\nmsgid \"a\"\nmsgstr \"b\"\n",

@@ -63,8 +63,9 @@ const char kUsage[] =
     "\n"
     "exit codes:\n"
     "  0  clean: done, nothing to warn about (notes do not count)\n"
-    "  1  warnings: done, but something is ignored or suspicious (build still writes FILE;\n"
-    "     dump had to leave something out)\n"
+    "  1  warnings: done, but something is ignored or suspicious (check and show; dump had to\n"
+    "     leave something out). build exits 0 when it wrote FILE, warnings or not;\n"
+    "     --werror makes its warnings errors\n"
     "  2  errors: the file is broken, a source is malformed, the command line is wrong, or a\n"
     "     file cannot be read or written (build writes nothing; the old output stays)\n";
 
@@ -282,7 +283,8 @@ int Build(const Options& o) {
   }
   ok = ok && WriteOutput(o.output, image.data(), image.size(), &d);
   PrintDiagnostics(d, o.quiet);
-  return ok ? d.ExitCode() : kExitErrors;
+  // As msgfmt does, a written file is success, warnings or not: make goes on.
+  return ok ? kExitClean : kExitErrors;
 }
 
 // The data file (or standard input) read whole, then checked the way the

@@ -270,14 +270,16 @@ struct PoParser {
                              "fuzzy entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) + "\" left out (--use-fuzzy takes it)");
       return;
     }
-    if (e.str.bytes.empty()) {
-      diagnostics->AddAtLine(SEVERITY_WARNING, "untranslated", name, e.strLine,
-                             "entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) + "\" has an empty msgstr: left out");
-      return;
-    }
     SourceMessage message;
     message.key = e.ctxt;
     message.text = e.str;
+    if (e.str.bytes.empty()) {
+      // As gettext's runtime does: an untranslated entry shows its msgid.
+      diagnostics->AddAtLine(SEVERITY_WARNING, "untranslated", name, e.strLine,
+                             "entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) +
+                                 "\" has an empty msgstr: its msgid stands in");
+      message.text = e.id;
+    }
     message.line = e.ctxtLine;
     message.key.bytes.shrink_to_fit();  // grown a byte at a time: give the slack back
     message.text.bytes.shrink_to_fit();
@@ -369,7 +371,9 @@ struct PoParser {
   }
 
   void Comment(const Line& line, const char* p) {
-    // "#~" marks obsolete entries, which are not part of the catalogue.
+    // "#~" marks obsolete entries, which are not part of the catalogue; a
+    // flag before one belongs to it and goes with it.
+    if (line.end - p >= 2 && p[1] == '~') pendingFuzzy = false;
     if (line.end - p >= 2 && p[1] == ',') {
       if (entry.hasStr) Finish();
       std::string flags(p + 2, line.end);
