@@ -129,3 +129,13 @@ void DataFileClose(DataFile* file) {
   if (file->image) OsGlobalFree(file->image);
   OsGlobalFree(file);
 }
+
+void DataFileWrapImage(DataFile* file, const uint8_t* bytes, uint32_t size) {
+  // Image mode is recognised by a non-null image, so an empty image still
+  // needs a pointer; nothing is ever read through it.
+  static const uint8_t kNoBytes[1] = {0};
+  memset(file, 0, sizeof *file);
+  file->file = OS_NO_FILE;
+  file->image = const_cast<uint8_t*>(size ? bytes : kNoBytes);
+  file->size = size;
+}

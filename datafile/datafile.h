@@ -34,4 +34,9 @@ uint32_t DataFileFindSection(DataFile* file, const char* name);
 
 void DataFileClose(DataFile* file);
 
+// Sets `file` up as an image-mode reader over `size` bytes the caller keeps
+// alive: nothing is opened, allocated or written, and every read copies from
+// them. Such a reader is not closed with DataFileClose.
+void DataFileWrapImage(DataFile* file, const uint8_t* bytes, uint32_t size);
+
 #endif

@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   llvm-14 lld-14
   gettext
+  time  # bench/qdf_build.sh measures peak memory with GNU time
 )
 
 missing=()
