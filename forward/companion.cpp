@@ -3,14 +3,24 @@
 #include "forward/forward.h"
 #include "platform/path.h"
 
-// Loads the companion beside the driver's main file. Only a path whose
-// directory is rooted is loaded: a bare or relative one would let the loader
-// search for the companion, the current directory included.
+// Only a path whose directory is rooted is built: a bare or relative one
+// would let the loader search for the companion, the current directory
+// included.
+CompanionPathResult BuildCompanionPath(const char* driverPath, char* out) {
+  memset(out, 0, OS_MAX_PATH);
+  if (!driverPath || driverPath[0] == '\0') return COMPANION_PATH_NO_DRIVER_PATH;
+  if (!BuildSiblingPath(driverPath, COMPANION_FILE_NAME, out)) return COMPANION_PATH_TOO_LONG;
+  if (!PathHasRootedDirectory(out)) {
+    memset(out, 0, OS_MAX_PATH);
+    return COMPANION_PATH_NOT_ROOTED;
+  }
+  return COMPANION_PATH_BUILT;
+}
+
+// Loads the companion beside the driver's main file, by its full path only.
 static OsModule LoadBesideDriver(const char* driverPath) {
-  if (!driverPath || driverPath[0] == '\0') return 0;
   char path[OS_MAX_PATH];
-  if (!BuildSiblingPath(driverPath, COMPANION_FILE_NAME, path)) return 0;
-  if (!PathHasRootedDirectory(path)) return 0;
+  if (BuildCompanionPath(driverPath, path) != COMPANION_PATH_BUILT) return 0;
   return OsLoadLibrary(path);
 }
 

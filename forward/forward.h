@@ -13,6 +13,20 @@
 // An entry point of the companion, and of the five exports that call it.
 typedef int32_t(TRAMOLE_CALL* CompanionEntry)(const char* printer, uintptr_t value);
 
+// What building the companion's path from a driver path came to: the path,
+// or the rule that refused it.
+enum CompanionPathResult {
+  COMPANION_PATH_BUILT = 0,
+  COMPANION_PATH_NO_DRIVER_PATH,  // the driver path is missing or empty
+  COMPANION_PATH_TOO_LONG,        // a part or the joined path would not fit
+  COMPANION_PATH_NOT_ROOTED,      // the directory does not start at a separator
+};
+
+// Builds the path of the companion beside the driver's main file into `out`
+// (OS_MAX_PATH bytes). Only the built path is ever loaded; the diagnostic
+// host asks the same function, so it never disagrees with the library.
+CompanionPathResult BuildCompanionPath(const char* driverPath, char* out);
+
 // Loads the companion from the directory of the printer's driver. The caller
 // owns the module and releases it with OsFreeLibrary. 0 when none.
 OsModule LoadCompanionLibrary(const char* printer);
