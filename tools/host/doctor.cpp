@@ -376,7 +376,7 @@ Step CompanionLoadStep(const std::string& path, const CompanionFile& file, OsMod
   }
   if (error == ERROR_DLL_INIT_FAILED) {
     step.FailWith(error, failed + ": its DllMain returned FALSE",
-                  "the companion refuses to start: reinstall the printer driver package, or ask its maker");
+                  "the companion's DllMain returned FALSE, so it refuses to load: reinstall the printer driver package, or ask its maker");
     return step;
   }
   step.FailWith(error, failed, "reinstall the printer driver package");
