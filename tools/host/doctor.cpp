@@ -440,13 +440,12 @@ std::string Verdict(const Report& report) {
                ? "every step passed: the library finds the companion and all five entry points"
                : "every step passed: the library can call the companion's " + report.entry;
   }
-  // Each failed step with its remedy, the first one first.
-  std::string verdict;
-  for (size_t i = (size_t)report.failed; i < report.steps.size(); ++i) {
-    const Step& step = report.steps[i];
-    if (step.ok) continue;
-    verdict += (verdict.empty() ? "" : "; also ") + step.name + " failed: " + step.remedy;
-  }
+  const Step& first = report.steps[(size_t)report.failed];
+  std::string verdict = first.name + " failed: " + first.remedy;
+  std::vector<std::string> others;
+  for (size_t i = (size_t)report.failed + 1; i < report.steps.size(); ++i)
+    if (!report.steps[i].ok) others.push_back(report.steps[i].name);
+  if (!others.empty()) verdict += " (also failed: " + Joined(others) + ")";
   return verdict;
 }
 
