@@ -1,26 +1,16 @@
+// Companion resolution: from the printer's name to its driver's TRAMOLEU.DLL.
 #include <string.h>
 
 #include "forward/forward.h"
-#include "platform/path.h"
 
-// Only a path whose directory is rooted is built: a bare or relative one
-// would let the loader search for the companion, the current directory
-// included.
-CompanionPathResult BuildCompanionPath(const char* driverPath, char* out) {
-  memset(out, 0, OS_MAX_PATH);
-  if (!driverPath || driverPath[0] == '\0') return COMPANION_PATH_NO_DRIVER_PATH;
-  if (!BuildSiblingPath(driverPath, COMPANION_FILE_NAME, out)) return COMPANION_PATH_TOO_LONG;
-  if (!PathHasRootedDirectory(out)) {
-    memset(out, 0, OS_MAX_PATH);
-    return COMPANION_PATH_NOT_ROOTED;
-  }
-  return COMPANION_PATH_BUILT;
+PathVerdict BuildCompanionPath(const char* driverPath, char* out) {
+  return BuildRootedSiblingPath(driverPath, COMPANION_FILE_NAME, out);
 }
 
-// Loads the companion beside the driver's main file, by its full path only.
+// Loads the companion beside the driver's main file, by full path only.
 static OsModule LoadBesideDriver(const char* driverPath) {
-  char path[OS_MAX_PATH];
-  if (BuildCompanionPath(driverPath, path) != COMPANION_PATH_BUILT) return 0;
+  char path[OS_PATH_BYTES];
+  if (BuildCompanionPath(driverPath, path) != PATH_BUILT) return 0;
   return OsLoadLibrary(path);
 }
 
@@ -41,7 +31,7 @@ static OsModule LoadForOpenPrinter(OsPrinter printer) {
 
 OsModule LoadCompanionLibrary(const char* printer) {
   if (!printer) return 0;
-  char name[OS_MAX_PATH];
+  char name[PRINTER_NAME_CHARS + 1];
   memset(name, 0, sizeof name);
   strncpy(name, printer, PRINTER_NAME_CHARS);
   OsPrinter handle = 0;

@@ -90,8 +90,9 @@ class Wine:
         return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "")
 
     def regedit(self, text):
-        with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="ascii") as f:
-            f.write(text)
+        # The Unicode form of a .reg file, so that names in any script arrive whole.
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="utf-16") as f:
+            f.write("Windows Registry Editor Version 5.00\r\n\r\n" + text.replace("\n", "\r\n"))
         try:
             subprocess.run(self.command("regedit", f.name), check=True, timeout=120)
         finally:
@@ -276,8 +277,12 @@ def set_up(wine, args):
         ("Doctor DllMain False Printer", "dllmain false", companion("dllmain-false")),
         ("Doctor 32-bit Printer", "32 bit", {"data": pe32_dll()}),
         ("Doctor Text File Printer", "text file", {"data": b"This is a text file, not a library.\r\n"}),
+        # A directory name no ANSI code page here holds: the narrow query
+        # would give the look-alike "Comp", where a decoy waits.
+        ("Doctor Wide Path Printer", "\u0108omp", companion("full")),
     ]
-    reg = "REGEDIT4\n\n"
+    wine.put(DRIVERS + "Comp\\TRAMOLEU.DLL", source=os.path.join(comp, "decoy", "TRAMOLEU.DLL"))
+    reg = ""
     for printer, folder, what in setups:
         directory = DRIVERS + folder + "\\"
         reg += printer_reg(printer, printer.replace("Printer", "Driver"), directory + "DOCTOR.DLL")
@@ -330,6 +335,8 @@ def main():
              ["lacks DALVIRE_FixSetting"], export="DALVIRE_FixSetting"),
         Case("companion lacks only FixSetting: SettingImport", "Doctor No Fix Printer", None, None,
              ["every step passed", "DALVIRE_SettingImport"], export="DALVIRE_SettingImport", exit_code=0),
+        Case("driver directory in another script", "Doctor Wide Path Printer", None, None, ["every step passed"],
+             exit_code=0),
         Case("companion path over 259 characters", "Doctor Long Dir Printer", "companion-path", None,
              ["shorter path"], detail="refused (too long)"),
         Case("another library by --library", "Doctor Healthy Printer", None, None, ["every step passed"],
@@ -351,6 +358,10 @@ def main():
     check(entries.get("missing") == ["DALVIRE_FixSetting"] and entries.get("present") == FORWARD_EXPORTS[:4],
           "companion lacks only FixSetting", "entry points", (entries.get("present"), entries.get("missing")),
           (FORWARD_EXPORTS[:4], ["DALVIRE_FixSetting"]))
+    _, out = wine.run(host, "doctor", "--json", "Doctor Wide Path Printer")
+    path = step_of(json.loads(out), "companion-path") or {}
+    wide = DRIVERS + "\u0108omp\\TRAMOLEU.DLL"
+    check(path.get("path") == wide, "driver directory in another script", "companion path", path.get("path"), wide)
     _, out = wine.run(host, "doctor", "--json", "Doctor Healthy Printer")
     report = json.loads(out)
     data = step_of(report, "datafile") or {}

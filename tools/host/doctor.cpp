@@ -41,8 +41,11 @@ std::string Widen8(const std::wstring& wide) {
   return out;
 }
 
-// Text handed over by the library's platform code, for the report.
-std::string SeamText(const char* text) { return AnsiToUtf8(text ? text : ""); }
+// Text handed over by the library's platform code, for the report: paths
+// cross the seam as UTF-8 already.
+std::string SeamText(const char* text) { return text ? text : ""; }
+
+std::string WideText(const wchar_t* text) { return text ? Widen8(text) : ""; }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -106,12 +109,11 @@ Step LibraryStep(const std::string& path, HMODULE* module) {
 // The path the library builds for its data file, with the same calls and
 // the same rule for a cut-off module path; "" when it builds none.
 std::string DataFilePath(HMODULE module) {
-  char own[OS_MAX_PATH];
+  char own[OS_PATH_BYTES];
   memset(own, 0, sizeof own);
-  uint32_t length = OsGetModuleFileName(module, own, OS_MAX_PATH);
-  if (length == 0 || length >= OS_MAX_PATH) memset(own, 0, sizeof own);
-  char path[OS_MAX_PATH];
-  if (!BuildSiblingPath(own, DATA_FILE_NAME, path)) return "";
+  if (OsGetModuleFileName(module, own, sizeof own) == OS_MODULE_PATH_UNUSABLE) return "";
+  char path[OS_PATH_BYTES];
+  if (BuildSiblingPath(own, DATA_FILE_NAME, path) != PATH_BUILT) return "";
   return path;
 }
 
@@ -121,7 +123,7 @@ Step DataFileStep(HMODULE module) {
   std::string path = DataFilePath(module);
   step.String("path", SeamText(path.c_str()));
   if (path.empty()) {
-    step.Fail("the library builds no data file path: its own path is too long",
+    step.Fail("the library builds no data file path: its own path is cut off, cannot be converted, or is too long",
               "install the printer driver in a directory with a shorter path");
     return step;
   }
@@ -158,7 +160,7 @@ Step DataFileStep(HMODULE module) {
 
 // The library passes at most PRINTER_NAME_CHARS bytes of the name on.
 std::string NameAsPassed(const char* printer) {
-  char name[OS_MAX_PATH];
+  char name[PRINTER_NAME_CHARS + 1];
   memset(name, 0, sizeof name);
   strncpy(name, printer, PRINTER_NAME_CHARS);
   return name;
@@ -181,6 +183,28 @@ Step PrinterStep(const char* printer, OsPrinter* handle) {
   return step;
 }
 
+// The driver's names for the report, from the wide query; the library
+// itself takes only the driver path, through its own call below.
+struct DriverNames {
+  std::string name, environment, configFile;
+};
+
+DriverNames NamesOfDriver(OsPrinter printer) {
+  DriverNames names;
+  DWORD needed = 0;
+  GetPrinterDriverW(static_cast<HANDLE>(printer), nullptr, 2, nullptr, 0, &needed);
+  if (needed < sizeof(DRIVER_INFO_2W)) return names;
+  std::vector<uint64_t> block((needed + 7) / 8);
+  if (!GetPrinterDriverW(static_cast<HANDLE>(printer), nullptr, 2, reinterpret_cast<BYTE*>(block.data()),
+                         needed, &needed))
+    return names;
+  const DRIVER_INFO_2W* info = reinterpret_cast<const DRIVER_INFO_2W*>(block.data());
+  names.name = WideText(info->pName);
+  names.environment = WideText(info->pEnvironment);
+  names.configFile = WideText(info->pConfigFile);
+  return names;
+}
+
 Step DriverStep(OsPrinter printer, std::string* driverPath) {
   Step step;
   step.name = kStepDriver;
@@ -195,23 +219,24 @@ Step DriverStep(OsPrinter printer, std::string* driverPath) {
   std::vector<uint64_t> buffer((needed + 7) / 8);
   if (!OsGetPrinterDriver2(printer, buffer.data(), needed, &needed)) {
     error = GetLastError();
-    step.FailWith(error, "the spooler's driver query fails (" + ErrorText(error) + ")",
+    step.FailWith(error, "the spooler's driver query fails, or its driver path is no valid text (" +
+                             ErrorText(error) + ")",
                   "reinstall the printer driver");
     return step;
   }
   const OsDriverInfo2* info = reinterpret_cast<const OsDriverInfo2*>(buffer.data());
-  step.String("driver_name", SeamText(info->pName));
-  step.String("environment", SeamText(info->pEnvironment));
+  DriverNames names = NamesOfDriver(printer);
+  step.String("driver_name", names.name);
+  step.String("environment", names.environment);
   step.String("driver_path", SeamText(info->pDriverPath));
-  step.String("config_file", SeamText(info->pConfigFile));
+  step.String("config_file", names.configFile);
   if (!info->pDriverPath || info->pDriverPath[0] == '\0') {
-    step.Fail("driver " + Quoted(SeamText(info->pName)) + ": no driver path",
+    step.Fail("driver " + Quoted(names.name) + ": no driver path",
               "reinstall the printer driver: its registration names no driver file");
     return step;
   }
   *driverPath = info->pDriverPath;
-  step.detail = "driver " + Quoted(SeamText(info->pName)) + " (" + SeamText(info->pEnvironment) + "), " +
-                SeamText(info->pDriverPath);
+  step.detail = "driver " + Quoted(names.name) + " (" + names.environment + "), " + SeamText(info->pDriverPath);
   return step;
 }
 
@@ -220,30 +245,33 @@ Step DriverStep(OsPrinter printer, std::string* driverPath) {
 Step CompanionPathStep(const std::string& driverPath, std::string* companion) {
   Step step;
   step.name = kStepCompanionPath;
-  char path[OS_MAX_PATH];
-  CompanionPathResult result = BuildCompanionPath(driverPath.c_str(), path);
+  char path[OS_PATH_BYTES];
+  PathVerdict result = BuildCompanionPath(driverPath.c_str(), path);
   const char* rules[] = {"built", "no driver path", "too long", "not rooted"};
   step.String("rule", rules[result]);
   step.String("path", SeamText(path));
   std::string driver = SeamText(driverPath.c_str());
   switch (result) {
-    case COMPANION_PATH_BUILT:
+    case PATH_BUILT:
       *companion = path;
       step.detail = SeamText(path);
       break;
-    case COMPANION_PATH_NO_DRIVER_PATH:
+    case PATH_NO_PATH:
       step.Fail("refused (no driver path): the driver path is empty", "reinstall the printer driver");
       break;
-    case COMPANION_PATH_TOO_LONG: {
-      PathPartLengths n;
-      MeasurePathParts(driverPath.c_str(), &n);
-      step.Number("directory_length", (long long)(n.drive + n.dir));
+    case PATH_TOO_LONG: {
+      // Measured as the library measures: UTF-16 units of drive and directory.
+      PathParts n = {0, 0, 0};
+      size_t units = SplitPath(driverPath.c_str(), driverPath.size() + 1, &n)
+                         ? PathUnits(driverPath.c_str(), n.drive + n.dir)
+                         : 0;
+      step.Number("directory_length", (long long)units);
       step.Fail("refused (too long): the companion beside " + driver + " would not fit 259 characters (drive and directory: " +
-                    std::to_string(n.drive + n.dir) + ")",
+                    std::to_string(units) + ")",
                 "install the printer driver in a directory with a shorter path");
       break;
     }
-    case COMPANION_PATH_NOT_ROOTED:
+    case PATH_NOT_ROOTED:
       step.Fail("refused (not rooted): the directory of " + driver +
                     " does not start at a separator, so the loader would search for the companion",
                 "reinstall the printer driver with a full driver path");
@@ -313,10 +341,12 @@ Step CompanionFileStep(const std::string& path, CompanionFile* file) {
 // path: already loaded, or on the standard search order.
 bool FindImport(const std::string& name, std::string* where) {
   if (GetModuleHandleA(name.c_str())) return true;
-  char path[MAX_PATH + 1] = {};
-  DWORD n = SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, path, nullptr);
+  // Wide, and handed to the library's file calls as UTF-8 when read.
+  std::wstring wideName(name.begin(), name.end());
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD n = SearchPathW(nullptr, wideName.c_str(), nullptr, MAX_PATH, path, nullptr);
   if (n > 0 && n < MAX_PATH) {
-    *where = path;
+    *where = Widen8(path);
     return true;
   }
   // A DLL the system provides without a file of its own.
