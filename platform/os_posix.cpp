@@ -72,7 +72,7 @@ int FileDescriptor(OsFile file) { return (int)(intptr_t)file; }
 
 const char* OsFaultName(OsFaultKind kind) {
   static const char* const names[OS_FAULT_KINDS] = {
-      "alloc", "open-file", "file-size", "read", "short-read", "seek", "module-path",
+      "alloc", "open-file", "file-size", "read", "short-read", "empty-read", "seek", "module-path",
       "open-printer", "get-driver", "load-library", "get-proc"};
   return kind < OS_FAULT_KINDS ? names[kind] : "?";
 }
@@ -171,6 +171,7 @@ uint32_t OsGetFileSize(OsFile file) {
 int OsReadFile(OsFile file, void* destination, uint32_t count, uint32_t* read) {
   *read = 0;
   if (Hit(OS_FAULT_READ)) return 0;
+  if (Hit(OS_FAULT_EMPTY_READ)) return 1;
   uint32_t ask = Hit(OS_FAULT_SHORT_READ) ? count / 2 : count;
   ssize_t got;
   do {

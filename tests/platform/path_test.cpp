@@ -28,6 +28,14 @@ TEST(SplitPath, GivesDriveDirectoryAndNameLikeTheRuntime) {
       {"drive without directory", "C:TRAMOLEU.DLL", "C:", "", "TRAMOLEU", 1},
       {"empty", "", "", "", "", 1},
       {"digit is no drive", "1:\\x.dll", "", "1:\\", "x", 1},
+      {"drive A:", "A:\\x.dll", "A:", "\\", "x", 1},
+      {"drive Z:", "Z:\\x.dll", "Z:", "\\", "x", 1},
+      {"drive a:", "a:\\x.dll", "a:", "\\", "x", 1},
+      {"drive z:", "z:\\x.dll", "z:", "\\", "x", 1},
+      {"@ before A is no drive", "@:\\x.dll", "", "@:\\", "x", 1},
+      {"[ after Z is no drive", "[:\\x.dll", "", "[:\\", "x", 1},
+      {"` before a is no drive", "`:\\x.dll", "", "`:\\", "x", 1},
+      {"{ after z is no drive", "{:\\x.dll", "", "{:\\", "x", 1},
       {"dots in directory", "C:\\a.b\\c", "C:", "\\a.b\\", "c", 1},
       {"directory of 255", "C:\\" + std::string(253, 'd') + "\\f", "C:", "\\" + std::string(253, 'd') + "\\", "f", 1},
       {"directory of 256", "C:\\" + std::string(254, 'd') + "\\f", "", "", "", 0},
@@ -86,6 +94,9 @@ TEST(RootedDirectory, OnlyAPathWhoseDirectoryStartsAtASeparator) {
       {"C:\\d\\TRAMOLEU.DLL", 1}, {"\\\\srv\\s\\TRAMOLEU.DLL", 1}, {"/opt/d/TRAMOLEU.DLL", 1},
       {"TRAMOLEU.DLL", 0},        {"C:TRAMOLEU.DLL", 0},           {"d\\TRAMOLEU.DLL", 0},
       {"C:d\\TRAMOLEU.DLL", 0},   {"", 0},
+      {"A:\\d\\TRAMOLEU.DLL", 1}, {"Z:\\d\\TRAMOLEU.DLL", 1}, {"a:\\d\\TRAMOLEU.DLL", 1},
+      {"z:\\d\\TRAMOLEU.DLL", 1}, {"@:\\d\\TRAMOLEU.DLL", 0}, {"[:\\d\\TRAMOLEU.DLL", 0},
+      {"`:\\d\\TRAMOLEU.DLL", 0}, {"{:\\d\\TRAMOLEU.DLL", 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(PathHasRootedDirectory(c.path), c.rooted) << c.path;
