@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever the build and the tests need and is not
 # there yet. Does nothing when everything is installed.
+#
+#   scripts/deps.sh             what the main job and the test command need
+#   scripts/deps.sh coverage    that, and gcovr for scripts/coverage.sh
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
 )
+for extra in "$@"; do
+  case "$extra" in
+    coverage) packages+=(gcovr) ;;
+    *) echo "deps.sh: unknown extra '$extra'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -40,6 +40,20 @@ TEST(SplitPath, GivesDriveDirectoryAndNameLikeTheRuntime) {
       {"directory of 255", "C:\\" + std::string(253, 'd') + "\\f", "C:", "\\" + std::string(253, 'd') + "\\", "f", 1},
       {"directory of 256", "C:\\" + std::string(254, 'd') + "\\f", "", "", "", 0},
       {"name of 256", std::string(256, 'n') + ".dll", "", "", "", 0},
+      // The name is measured up to its extension's dot; each row below would
+      // be measured short by a slip in that step and overflow the name or
+      // directory buffer when split.
+      {"bare name without a dot", "README", "", "", "README", 1},
+      {"name of 300 without a dot", std::string(300, 'n'), "", "", "", 0},
+      {"punctuation before the dot is no dot", "a-" + std::string(300, 'n'), "", "", "", 0},
+      {"name that starts with its only dot", "C:\\d\\.profile", "C:", "\\d\\", "", 1},
+      {"bare name that starts with its only dot", ".profile", "", "", "", 1},
+      {"all extension, 300 long", "C:\\d\\." + std::string(300, 'e'), "C:", "\\d\\", "", 1},
+      {"relative directory led by a dot", ".\\d\\" + std::string(300, 'n'), "", "", "", 0},
+      {"UTF-8 bytes above 0x7F in the directory", "C:\\Dr\xC3\xBC" "cker\\x.dll", "C:", "\\Dr\xC3\xBC" "cker\\", "x", 1},
+      {"UTF-8 bytes above 0x7F before a directory of 300",
+       "C:\\Dr\xC3\xBC" "cker\\" + std::string(300, 'd') + "\\x.dll", "", "", "", 0},
+      {"root directory only", "\\x.dll", "", "\\", "x", 1},
   };
   for (const SplitCase& c : cases) {
     char drive[OS_MAX_DRIVE + 1], dir[OS_MAX_DIR + 1], fname[OS_MAX_FNAME + 1];
@@ -67,13 +81,16 @@ struct SiblingCase {
 TEST(SiblingPath, JoinsDriveDirectoryAndFixedNameOrRefuses) {
   const std::string dir247 = "\\" + std::string(245, 'd') + "\\";  // with the drive: 249 characters
   const std::string dir245 = "\\" + std::string(243, 'd') + "\\";  // drive + directory: 247
+  const std::string dir246 = "\\" + std::string(244, 'd') + "\\";  // drive + directory: 248
   const SiblingCase cases[] = {
       {"typical", "C:\\Drivers\\TRAMOLEW.dll", "C:\\Drivers\\TRAMOLED.QDF"},
       {"share", "\\\\srv\\s\\TRAMOLEW.dll", "\\\\srv\\s\\TRAMOLED.QDF"},
       {"no module path", "", "TRAMOLED.QDF"},
       {"bare name", "x.dll", "TRAMOLED.QDF"},
       {"247 characters before the name", "C:" + dir245 + "a.dll", "C:" + dir245 + "TRAMOLED.QDF"},
+      {"248 characters before the name: 260 with no room for the terminator", "C:" + dir246 + "a.dll", ""},
       {"249 characters before the name", "C:" + dir247 + "a.dll", ""},
+      {"root directory only", "\\x.dll", "\\TRAMOLED.QDF"},
       {"directory too long to split", "C:\\" + std::string(300, 'd') + "\\a.dll", ""},
   };
   for (const SiblingCase& c : cases) {
