@@ -10,12 +10,11 @@
 # lets the host list the messages and forward one call to that printer, and
 # stops the prefix's wineserver again. No display is needed.
 #
-# Environment: TRAMOLE_BUILD_DIR builds elsewhere than build/windows (same
-# toolchain and build type as the preset); TRAMOLE_DIST_DIR writes elsewhere
-# than dist/.
+# Environment: TRAMOLE_BUILD_DIR builds elsewhere than build/windows (with
+# the windows preset); TRAMOLE_DIST_DIR writes elsewhere than dist/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TRAMOLE_BUILD_DIR:-}
+build=${TRAMOLE_BUILD_DIR:-$root/build/windows}
 dist=${TRAMOLE_DIST_DIR:-$root/dist}
 targets=(TRAMOLEW qdf tramole-host tramole_sample_companion)
 
@@ -24,14 +23,8 @@ step() { printf '\n== %s\n' "$*"; }
 bash "$root/scripts/deps.sh"
 
 step "build (windows preset)"
-if [[ -z $build ]]; then
-  (cd "$root" && cmake --preset windows && cmake --build --preset windows -j2 --target "${targets[@]}")
-  build=$root/build/windows
-else
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release
-  cmake --build "$build" -j2 --target "${targets[@]}"
-fi
+(cd "$root" && cmake --preset windows -B "$build")
+cmake --build "$build" -j2 --target "${targets[@]}"
 # shellcheck source=/dev/null
 source "$build/dist-files.env"
 
@@ -42,7 +35,7 @@ winpath() {
   printf 'Z:%s' "${path//\//\\}"
 }
 
-wine_sh=(bash "$root/tests/wine/wine.sh" "$prefix")
+wine_sh=(bash "$root/scripts/wine.sh" "$prefix")
 step "Wine prefix $prefix"
 "${wine_sh[@]}" up
 trap '"${wine_sh[@]}" down' EXIT
