@@ -279,6 +279,9 @@ int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t
   if (Hit(OS_FAULT_GET_DRIVER) || !printer) return 0;
   const PrinterEntry& entry = static_cast<OpenPrinterRecord*>(printer)->entry;
   if (entry.script == OS_PRINTER_NO_SIZE) return 0;
+  // The spooler marshals the block by its size: no block with a size is an
+  // invalid user buffer, and no size is stored.
+  if (!buffer && size != 0) return 0;
   bool hasPath = entry.script != OS_PRINTER_NO_PATH;
   uint32_t want = (uint32_t)sizeof(OsDriverInfo2) + (hasPath ? (uint32_t)entry.driverPath.size() + 1 : 0);
   *needed = want;

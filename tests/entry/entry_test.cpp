@@ -105,6 +105,12 @@ TEST_F(EntryTest, WithoutItsOwnPathTheBareNameIsUsed) {
   OsTestSetModulePath(longPath.c_str());
   EXPECT_EQ(Attach(), "cwd") << "cut-off path";
   Detach();
+
+  // A one-character path is a path: its directory is the root, which holds
+  // no data file; the current directory is not looked at.
+  OsTestSetModulePath("/");
+  EXPECT_EQ(Attach(), "") << "module path \"/\"";
+  Detach();
 }
 
 TEST_F(EntryTest, DataFilePathThatWouldNotFitIsNotBuilt) {

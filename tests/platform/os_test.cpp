@@ -117,6 +117,8 @@ TEST(StandInPrinters, ScriptsEachStepOfTheDriverQuery) {
   ASSERT_TRUE(OsOpenPrinter("ok", &p));
   EXPECT_EQ(OsOpenPrinters(), 1);
   uint32_t needed = 0;
+  EXPECT_FALSE(OsGetPrinterDriver2(p, nullptr, 8, &needed));
+  EXPECT_EQ(needed, 0u) << "no block with a size stores no size";
   EXPECT_FALSE(OsGetPrinterDriver2(p, nullptr, 0, &needed));
   ASSERT_GE(needed, sizeof(OsDriverInfo2));
   std::vector<unsigned char> block(needed);
