@@ -33,6 +33,13 @@ function(tramole_folder target folder)
   endif()
 endfunction()
 
+# The public header, include/tramolew.h. The library's own code declares its
+# exports through it, included as "tramolew.h" just as a host includes it.
+# Whatever links this has the library's code linked in, not imported.
+add_library(tramole_api INTERFACE)
+target_include_directories(tramole_api INTERFACE ${CMAKE_SOURCE_DIR}/include)
+target_compile_definitions(tramole_api INTERFACE TRAMOLEW_NO_DLLIMPORT)
+
 if(WIN32)
   # Windows programs of ours carry their runtime inside: no libgcc,
   # libstdc++ or threads DLL beside them.

@@ -12,6 +12,8 @@ packages=(
   wine64
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  llvm-14 lld-14
+  gettext
 )
 for extra in "$@"; do
   case "$extra" in
