@@ -58,10 +58,15 @@ EOF
 # A clone of HEAD per configuration; results are kept only for the same HEAD.
 prepare() {  # name preset
   local work="$dir/$1" out="$dir/$1-out"
-  if [ ! -d "$work/.git" ] || [ "$(git -C "$work" rev-parse HEAD)" != "$head" ]; then
+  if [ ! -d "$work/.git" ]; then
     rm -rf "$work" "$out"
     git clone -q --no-checkout "$root" "$work"
-    git -C "$work" checkout -q --detach "$head"
+  fi
+  if [ "$(git -C "$work" rev-parse -q --verify HEAD || true)" != "$head" ]; then
+    # A new HEAD: earlier results no longer count; the build goes on incrementally.
+    rm -rf "$out"
+    git -C "$work" fetch -q "$root" "$head"
+    git -C "$work" checkout -q --force --detach "$head"
   fi
   (cd "$work" && cmake --preset "$2" >/dev/null && cmake --build --preset "$2" -j2 >/dev/null)
 }
