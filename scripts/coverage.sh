@@ -15,7 +15,7 @@ command -v gcovr >/dev/null || bash scripts/deps.sh coverage
 
 files=("$@")
 if [ ${#files[@]} -eq 0 ]; then
-  for f in entry/*.cpp messages/*.cpp datafile/*.cpp forward/*.cpp platform/path.cpp; do files+=("$f"); done
+  for f in entry/*.cpp messages/*.cpp datafile/*.cpp datafile/cycle.h forward/*.cpp platform/path.cpp; do files+=("$f"); done
 fi
 
 build=build/coverage

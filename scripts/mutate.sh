@@ -32,7 +32,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 if [ ${#files[@]} -eq 0 ]; then
-  for f in entry/*.cpp messages/*.cpp datafile/*.cpp forward/*.cpp platform/path.cpp; do files+=("$f"); done
+  for f in entry/*.cpp messages/*.cpp datafile/*.cpp datafile/cycle.h forward/*.cpp platform/path.cpp; do files+=("$f"); done
 fi
 
 tool=${MUTATE_PY:-}
