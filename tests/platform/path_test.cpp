@@ -98,6 +98,9 @@ TEST(Utf8IsValid, RefusesWhatTheSystemCannotConvert) {
       {"encoded surrogate", "\xED\xA0\x80", 0},
       {"above U+10FFFF", "\xF4\x90\x80\x80", 0},
       {"code-page byte", "Caf\xE9", 0},
+      {"lead byte above F4", "\xF5\x80\x80\x80", 0},
+      {"lead byte without its continuation", "\xC4" "A", 0},
+      {"overlong four bytes", "\xF0\x8F\xBF\xBF", 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Utf8IsValid(c.text.data(), c.text.size()), c.valid) << c.name;
@@ -132,6 +135,7 @@ TEST(SiblingPath, JoinsDriveDirectoryAndFixedNameOrRefuses) {
       {"260 units, CJK", "C:" + cjk246 + "a.dll", ""},
       {"long file name, short directory", "C:\\d\\" + std::string(600, 'n'), "C:\\d\\TRAMOLED.QDF"},
       {"directory of 300", "C:\\" + std::string(300, 'd') + "\\a.dll", ""},
+      {"no terminator within the longest path", std::string(OS_LONG_PATH_BYTES, 'd'), ""},
       {"invalid UTF-8 bytes count no units but still bytes", "C:\\" + std::string(800, '\x80') + "\\a", ""},
   };
   for (const SiblingCase& c : cases) {
@@ -179,6 +183,9 @@ TEST(RootedSiblingPath, SaysWhichRuleRefused) {
   char out[OS_PATH_BYTES];
   std::string tooLong = "C:\\" + std::string(260, 'd') + "\\DRV.DLL";
   EXPECT_EQ(BuildRootedSiblingPath(tooLong.c_str(), "TRAMOLEU.DLL", out), PATH_TOO_LONG);
+  std::string unsplittable = "C:\\" + std::string(OS_LONG_PATH_BYTES, 'd');
+  EXPECT_EQ(BuildRootedSiblingPath(unsplittable.c_str(), "TRAMOLEU.DLL", out), PATH_TOO_LONG)
+      << "no terminator within the longest path";
 }
 
 TEST(Strnicmp, IgnoresAsciiCaseOnlyAndStopsAtTheCount) {
