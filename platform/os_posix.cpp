@@ -81,7 +81,7 @@ int FileDescriptor(OsFile file) { return (int)(intptr_t)file; }
 
 const char* OsFaultName(OsFaultKind kind) {
   static const char* const names[OS_FAULT_KINDS] = {
-      "alloc", "open-file", "file-size", "read", "short-read", "seek", "module-path",
+      "alloc", "open-file", "file-size", "read", "short-read", "empty-read", "seek", "module-path",
       "open-printer", "get-driver", "load-library", "get-proc"};
   return kind < OS_FAULT_KINDS ? names[kind] : "?";
 }
@@ -189,6 +189,7 @@ uint32_t OsGetFileSize(OsFile file) {
 int OsReadFile(OsFile file, void* destination, uint32_t count, uint32_t* read) {
   *read = 0;
   if (Hit(OS_FAULT_READ)) return 0;
+  if (Hit(OS_FAULT_EMPTY_READ)) return 1;
   uint32_t ask = Hit(OS_FAULT_SHORT_READ) ? count / 2 : count;
   ssize_t got;
   do {
@@ -282,6 +283,9 @@ int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t
   if (Hit(OS_FAULT_GET_DRIVER) || !printer) return 0;
   const PrinterEntry& entry = *static_cast<PrinterEntry*>(printer);
   if (entry.script == OS_PRINTER_NO_SIZE) return 0;
+  // The spooler marshals the block by its size: no block with a size is an
+  // invalid user buffer, and no size is stored.
+  if (!buffer && size != 0) return 0;
   bool hasPath = entry.script != OS_PRINTER_NO_PATH;
   uint32_t want = (uint32_t)sizeof(OsDriverInfo2) + (hasPath ? (uint32_t)entry.driverPath.size() + 1 : 0);
   *needed = want;

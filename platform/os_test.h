@@ -15,6 +15,7 @@ enum OsFaultKind {
   OS_FAULT_FILE_SIZE,     // OsGetFileSize reports failure
   OS_FAULT_READ,          // OsReadFile fails
   OS_FAULT_SHORT_READ,    // OsReadFile delivers half of what was asked
+  OS_FAULT_EMPTY_READ,    // OsReadFile succeeds but delivers nothing, as from a file that shrank
   OS_FAULT_SEEK,          // OsSetFilePointer fails
   OS_FAULT_MODULE_PATH,   // OsGetModuleFileName gives no path (the call failed)
   OS_FAULT_OPEN_PRINTER,  // OsOpenPrinter fails

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever the build and the tests need and is not
 # there yet. Does nothing when everything is installed.
+#
+#   scripts/deps.sh             what the main job and the test command need
+#   scripts/deps.sh coverage    that, and gcovr for scripts/coverage.sh
 set -euo pipefail
 
 packages=(
@@ -13,6 +16,12 @@ packages=(
   gettext
   time  # bench/qdf_build.sh measures peak memory with GNU time
 )
+for extra in "$@"; do
+  case "$extra" in
+    coverage) packages+=(gcovr) ;;
+    *) echo "deps.sh: unknown extra '$extra'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -155,6 +155,10 @@ TEST_P(DataFileTest, FindSectionFollowsTheChainWithinTheDirectoryLimit) {
       {"limit 8", {8, {{8, "NALBI_ErrMsg"}}, {1000}}, "NALBI_ErrMsg", 0},
       {"limit 9", {9, {{8, "NALBI_ErrMsg"}}, {1000}}, "NALBI_ErrMsg", 8},
       {"next equal to the limit", {200, {{8, "A"}, {200, "NALBI_ErrMsg"}}, {200, 1000}}, "NALBI_ErrMsg", 0},
+      {"next at the limit ends a chain that goes on",
+       {200, {{8, "A"}, {200, "B"}, {100, "NALBI_ErrMsg"}}, {200, 100, 1000}}, "NALBI_ErrMsg", 0},
+      {"next past the limit ends a chain that goes on",
+       {200, {{8, "A"}, {300, "B"}, {100, "NALBI_ErrMsg"}}, {300, 100, 1000}}, "NALBI_ErrMsg", 0},
       {"match at or past the limit", {150, {{8, "A"}, {100, "NALBI_ErrMsg"}}, {100, 1000}}, "NALBI_ErrMsg", 100},
       {"name filling its field", {1000, {{8, name32}}, {1000}}, name32, 8},
       {"field without terminator, wanted longer", {1000, {{8, name32}}, {1000}}, name32 + "N", 0},
@@ -243,6 +247,15 @@ TEST_F(DataFileFileMode, FailedReadIsReportedAndBytesAlreadyPlacedStay) {
   OsFaultArm(OS_FAULT_READ, 1);
   EXPECT_EQ(DataFileFindSection(f, "NALBI_ErrMsg"), 0u);
 
+  // The header read, then the entry read: half of the entry arrives (its name
+  // whole), the rest fails. A half-read entry is no match.
+  uint32_t halves = OsFaultFired(OS_FAULT_SHORT_READ), fails = OsFaultFired(OS_FAULT_READ);
+  OsFaultArm(OS_FAULT_SHORT_READ, 2);
+  OsFaultArm(OS_FAULT_READ, 3);
+  EXPECT_EQ(DataFileFindSection(f, "NALBI_ErrMsg"), 0u) << "entry read failing half-way";
+  EXPECT_EQ(OsFaultFired(OS_FAULT_SHORT_READ), halves + 1) << "the entry's half never arrived";
+  EXPECT_EQ(OsFaultFired(OS_FAULT_READ), fails + 1) << "the entry's rest never failed";
+
   OsFaultArm(OS_FAULT_SEEK, 1);
   EXPECT_EQ(DataFileReadAt(f, out, 8, 0), 0u) << "a failed seek reads nothing";
 }
@@ -253,6 +266,44 @@ TEST_F(DataFileFileMode, ShortReadsAreTopped) {
   OsFaultArm(OS_FAULT_SHORT_READ, 1, 3);
   EXPECT_EQ(DataFileFindSection(f, "NALBI_ErrMsg"), 8u);
   EXPECT_EQ(OsFaultFired(OS_FAULT_SHORT_READ), 3u);
+}
+
+TEST_F(DataFileFileMode, ReadThatDeliversNothingEndsTheImage) {
+  // A file that shrank after its size was taken: a read succeeds with 0
+  // bytes before the reported size. The open ends, keeps what was read and
+  // leaves the rest of the image zero.
+  QdfImage image = BuildMessageFile(TypicalMessages());
+  const uint32_t size = image.Size();
+  std::string path = dir_.Write("TRAMOLED.QDF", image);
+  const struct {
+    const char* name;
+    uint32_t shortReads;  // reads of half before the empty ones
+    uint32_t emptyCount;
+    uint32_t kept;
+  } cases[] = {
+      {"first read delivers nothing", 0, 1, 0},
+      {"half, then nothing", 1, 1, size / 2},
+      {"half, then nothing ever again", 1, OS_FAULT_ALWAYS, size / 2},
+  };
+  for (const auto& c : cases) {
+    OsTestReset();
+    if (c.shortReads) OsFaultArm(OS_FAULT_SHORT_READ, 1, c.shortReads);
+    OsFaultArm(OS_FAULT_EMPTY_READ, c.shortReads + 1, c.emptyCount);
+    DataFile* f = DataFileOpen(path.c_str());
+    ASSERT_NE(f, nullptr) << c.name;
+    EXPECT_EQ(OsFaultFired(OS_FAULT_EMPTY_READ), 1u) << c.name << ": got " << OsFaultFired(OS_FAULT_EMPTY_READ)
+                                                     << " empty reads, expected 1";
+    ASSERT_NE(f->image, nullptr) << c.name << ": an early end is no failed read";
+    EXPECT_EQ(f->size, size) << c.name;
+    uint32_t same = 0;
+    while (same < size && f->image[same] == image.bytes[same]) ++same;
+    uint32_t zero = 0;
+    for (uint32_t i = c.kept; i < size; ++i) zero += f->image[i] == 0;
+    EXPECT_GE(same, c.kept) << c.name << ": got " << same << " bytes as in the file, expected " << c.kept;
+    EXPECT_EQ(zero, size - c.kept) << c.name << ": got " << zero << " zero bytes behind what was read, expected "
+                                   << size - c.kept;
+    DataFileClose(f);
+  }
 }
 
 TEST_F(DataFileFileMode, OpenFailsCleanly) {

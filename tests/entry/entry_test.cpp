@@ -182,15 +182,22 @@ TEST_F(EntryTest, ThreadReasonsChangeNothingAndEveryReasonSucceeds) {
   dir_.Write("lib/TRAMOLED.QDF", FallbackOnly("loaded"));
   OsTestSetModulePath((dir + "/TRAMOLEW.dll").c_str());
   EXPECT_EQ(SetChildInfo(), 0) << "before attach";
+  // Thread attach, thread detach and reasons the loader never gives open no
+  // file and change nothing, before the attach and while loaded.
+  auto otherReasons = [](const char* when) {
+    const char* before = DALVIRE_GetErrorMsg(3);
+    int64_t blocks = OsLiveAllocations();
+    for (uint32_t reason : {2u, 3u, 7u, 0xFFFFFFFFu}) {
+      uint32_t opens = OsFaultCalls(OS_FAULT_OPEN_FILE);
+      EXPECT_EQ(DllMain(nullptr, reason, nullptr), 1) << when << ", reason " << reason;
+      EXPECT_EQ(OsFaultCalls(OS_FAULT_OPEN_FILE), opens) << when << ", reason " << reason << ": opened a file";
+      EXPECT_EQ(DALVIRE_GetErrorMsg(3), before) << when << ", reason " << reason;
+      EXPECT_EQ(OsLiveAllocations(), blocks) << when << ", reason " << reason;
+    }
+  };
+  otherReasons("before attach");
   EXPECT_EQ(Attach(), "loaded");
-  const char* before = DALVIRE_GetErrorMsg(3);
-  int64_t blocks = NewAllocations();
-  // Thread attach, thread detach and reasons the loader never gives.
-  for (uint32_t reason : {2u, 3u, 7u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(DllMain(nullptr, reason, nullptr), 1) << "reason " << reason;
-    EXPECT_EQ(DALVIRE_GetErrorMsg(3), before) << "reason " << reason;
-    EXPECT_EQ(NewAllocations(), blocks) << "reason " << reason;
-  }
+  otherReasons("while loaded");
   EXPECT_EQ(SetChildInfo(), 0) << "while loaded";
   Detach();
   EXPECT_EQ(NewAllocations(), 0);

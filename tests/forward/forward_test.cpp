@@ -79,22 +79,26 @@ TEST_F(ForwardTest, NothingCalledGives99AndReleasesEverything) {
   OsTestAddPrinter("directory too long", deep.c_str());
   const struct {
     const char* printer;
-    bool loads;  // whether a load is attempted at all
+    bool loads;        // whether a load is attempted at all
+    uint32_t queries;  // driver queries: a size query that gives no size asks no more
   } cases[] = {
-      {"unknown printer", false},           {"open fails", false},
-      {"no size", false},                   {"second query fails", false},
-      {"no path", false},                   {"empty path", false},
-      {"no companion there", true},         {"bare driver name", false},
-      {"relative driver directory", false}, {"drive without directory", false},
-      {"directory too long", false},
+      {"unknown printer", false, 0},           {"open fails", false, 0},
+      {"no size", false, 1},                   {"second query fails", false, 2},
+      {"no path", false, 2},                   {"empty path", false, 2},
+      {"no companion there", true, 2},         {"bare driver name", false, 2},
+      {"relative driver directory", false, 2}, {"drive without directory", false, 2},
+      {"directory too long", false, 2},
   };
   for (const auto& c : cases) {
     uint32_t loads = OsFaultCalls(OS_FAULT_LOAD_LIBRARY);
+    uint32_t queries = OsFaultCalls(OS_FAULT_GET_DRIVER);
     LastCompanionCall() = CompanionCall();
     int32_t got = DALVIRE_SettingImport(c.printer, 7);
     EXPECT_EQ(got, 99) << c.printer << ": got " << got << ", expected 99";
     EXPECT_EQ(LastCompanionCall().calls, 0) << c.printer;
     EXPECT_EQ(OsFaultCalls(OS_FAULT_LOAD_LIBRARY) - loads, c.loads ? 1u : 0u) << c.printer;
+    uint32_t asked = OsFaultCalls(OS_FAULT_GET_DRIVER) - queries;
+    EXPECT_EQ(asked, c.queries) << c.printer << ": got " << asked << " driver queries, expected " << c.queries;
     ExpectReleased(c.printer);
   }
 }

@@ -82,6 +82,8 @@ TEST_P(MessagesTest, KeysAndTextsDecideWhatIsFilled) {
       {"key differing in case", {{"ermsg_05", "five"}, {"ermsg_xx", "x"}}, {{5, "five"}}, "x", 2},
       {"key without the leading zero", {{"ERMSG_7", "seven"}, {"ERMSG_XX", "x"}}, {}, "x", 1},
       {"numbered key beyond 15", {{"ERMSG_16", "sixteen"}, {"ERMSG_XX", "x"}}, {}, "x", 1},
+      {"numbered keys beyond the table",
+       {{"ERMSG_17", "no"}, {"ERMSG_20", "no"}, {"ERMSG_50", "no"}, {"ERMSG_99", "no"}, {"ERMSG_XX", "x"}}, {}, "x", 1},
       {"key with a further character", {{"ERMSG_011", "no"}, {"ERMSG_XX", "x"}}, {}, "x", 1},
       {"keys mixing digits and letters", {{"ERMSG_1X", "no"}, {"ERMSG_X1", "no"}, {"ERMSG_0a", "no"}}, {}, "", 0},
       {"fallback key in mixed case", {{"Ermsg_xX", "mixed"}}, {}, "mixed", 1},
@@ -113,10 +115,16 @@ TEST_P(MessagesTest, NothingLoadsWithoutSectionOrRecords) {
   noRecords.Put32(l.section + 52, 0);
   QdfImage cutEntry = BuildMessageFile({{"ERMSG_XX", "x"}}, &l);
   cutEntry.bytes.resize(l.section + 51);
+  // Read as an entry, the file's first 52 bytes would name the first record
+  // (bytes 32..35) and count 1 (bytes 52..55): no section is not offset 0.
+  QdfImage misnamed = BuildMessageFile({{"ERMSG_03", "three"}}, &l, {}, "NALBI_ErrMsgs");
+  misnamed.Put32(32, l.records[0]);
+  misnamed.Put32(52, 1);
   const struct {
     const char* name;
     QdfImage image;
-  } cases[] = {{"no section of that name", wrongName}, {"record count 0", noRecords}, {"section entry cut off", cutEntry}, {"empty file", QdfImage()}};
+  } cases[] = {{"no section of that name", wrongName}, {"record count 0", noRecords}, {"section entry cut off", cutEntry},
+               {"misnamed section whose bytes at offset 0 name a record", misnamed}, {"empty file", QdfImage()}};
   for (const auto& c : cases) {
     Load(c.image);
     ExpectTable(c.name, AllFallback(""));
@@ -168,13 +176,20 @@ TEST_P(MessagesTest, RecordWalkMakesCountPassesAndEndsOnAnyChain) {
        {{"ERMSG_01", "one"}, {"ERMSG_02", "two"}, {"ERMSG_XX", "x"}},
        [](QdfImage& f, const QdfLayout& l) { f.Put32(l.section + 52, 2); },
        {{1, "one"}, {2, "two"}}, ""},
-      {"record past the end of the file, then the record at offset 0",
+      {"record past the end of the file reads as zeros, then the record at offset 0",
        {{"ERMSG_01", "one"}},
        [](QdfImage& f, const QdfLayout& l) {
          f.Put32(l.records[0] + 12, 0x7FFFFFF0u);
          f.Put32(l.section + 52, 5);
+         // The record at 0 takes its key from the header's first word and
+         // its text from the directory limit.
+         uint32_t key = f.Size();
+         f.PutString(key, "ERMSG_09");
+         uint32_t text = f.Size();
+         f.PutString(text, "nine");
+         f.Header(text, key);
        },
-       {{1, "one"}}, ""},
+       {{1, "one"}, {9, "nine"}}, ""},
       {"key and text past the end of the file",
        {{"ERMSG_01", "one"}, {"ERMSG_02", "two"}},
        [](QdfImage& f, const QdfLayout& l) {
@@ -208,6 +223,47 @@ TEST_P(MessagesTest, RecordAtOffsetZeroLoadsWhatItsBytesName) {
   Expected e = AllFallback("");
   e.numbered[9] = "nine";
   ExpectTable("record at 0", e);
+}
+
+class MessagesFileMode : public StandInTest {};
+
+TEST_F(MessagesFileMode, SectionEntryThatCannotBeReadAgain) {
+  // File mode: the header and the entry at 8 are read to find the section
+  // (seek and read 1 and 2), then the entry again (3). A read of 0 bytes
+  // ends the load; a failed read goes on with the zeroed entry, whose first
+  // record lies at offset 0 and names ERMSG_09 through the header.
+  QdfLayout l;
+  QdfImage image = BuildMessageFile({{"ERMSG_01", "one"}}, &l);
+  uint32_t key = image.Size();
+  image.PutString(key, "ERMSG_09");
+  uint32_t text = image.Size();
+  image.PutString(text, "nine");
+  image.Header(text, key);
+  TempDir dir;
+  std::string path = dir.Write("TRAMOLED.QDF", image);
+  const struct {
+    const char* name;
+    OsFaultKind fault;
+    int code;  // the one code with its own text, or -1
+    const char* text;
+  } cases[] = {
+      {"no fault", OS_FAULT_KINDS, 1, "one"},
+      {"its seek fails: 0 bytes, nothing loads", OS_FAULT_SEEK, -1, ""},
+      {"its read fails: a zeroed entry", OS_FAULT_READ, 9, "nine"},
+  };
+  for (const auto& c : cases) {
+    OsTestReset();
+    OsFaultArm(OS_FAULT_FILE_SIZE, 1);
+    if (c.fault != OS_FAULT_KINDS) OsFaultArm(c.fault, 3);
+    LoadErrorMessages(path.c_str());
+    if (c.fault != OS_FAULT_KINDS) EXPECT_EQ(OsFaultFired(c.fault), 1u) << c.name << ": fault never fired";
+    for (int code = 0; code < 16; ++code) {
+      std::string got = DALVIRE_GetErrorMsg(code);
+      std::string expected = code == c.code ? c.text : "";
+      EXPECT_EQ(got, expected) << c.name << " code " << code << ": got \"" << got << "\", expected \"" << expected << "\"";
+    }
+    FreeErrorMessages();
+  }
 }
 
 TEST_P(MessagesTest, NoMemoryForATextFallsBackUnlessALaterRecordGetsOne) {

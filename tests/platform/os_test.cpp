@@ -65,6 +65,13 @@ TEST(StandInFiles, ReadSeekSizeAndFaults) {
   OsFaultArm(OS_FAULT_SHORT_READ, 1);
   ASSERT_TRUE(OsReadFile(f, buffer, 8, &got));
   EXPECT_EQ(got, 4u) << "short read delivers half";
+  OsFaultArm(OS_FAULT_EMPTY_READ, 1);
+  got = 99;
+  ASSERT_TRUE(OsReadFile(f, buffer, 4, &got)) << "an empty read succeeds";
+  EXPECT_EQ(got, 0u) << "empty read delivers nothing";
+  ASSERT_TRUE(OsReadFile(f, buffer, 4, &got));
+  EXPECT_EQ(std::string(buffer, got), "4567") << "an empty read leaves the file position";
+  EXPECT_EQ(OsFaultFired(OS_FAULT_EMPTY_READ), 1u);
   OsFaultArm(OS_FAULT_READ, 1);
   EXPECT_FALSE(OsReadFile(f, buffer, 8, &got));
   OsFaultArm(OS_FAULT_FILE_SIZE, 1);
@@ -146,6 +153,8 @@ TEST(StandInPrinters, ScriptsEachStepOfTheDriverQuery) {
   ASSERT_TRUE(OsOpenPrinter("ok", &p));
   EXPECT_EQ(OsOpenPrinters(), 1);
   uint32_t needed = 0;
+  EXPECT_FALSE(OsGetPrinterDriver2(p, nullptr, 8, &needed));
+  EXPECT_EQ(needed, 0u) << "no block with a size stores no size";
   EXPECT_FALSE(OsGetPrinterDriver2(p, nullptr, 0, &needed));
   ASSERT_GE(needed, sizeof(OsDriverInfo2));
   std::vector<unsigned char> block(needed);

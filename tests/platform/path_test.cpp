@@ -35,6 +35,16 @@ TEST(SplitPath, GivesDriveDirectoryAndNameOfUtf8Paths) {
       {"drive without directory", "C:TRAMOLEU.DLL", "C:", "", "TRAMOLEU.DLL"},
       {"empty", "", "", "", ""},
       {"digit is no drive", "1:\\x.dll", "", "1:\\", "x.dll"},
+      {"drive A:", "A:\\x.dll", "A:", "\\", "x.dll"},
+      {"drive Z:, Wine's root", "Z:\\x.dll", "Z:", "\\", "x.dll"},
+      {"drive a:", "a:\\x.dll", "a:", "\\", "x.dll"},
+      {"drive z:", "z:\\x.dll", "z:", "\\", "x.dll"},
+      {"@ before A is no drive", "@:\\x.dll", "", "@:\\", "x.dll"},
+      {"[ after Z is no drive", "[:\\x.dll", "", "[:\\", "x.dll"},
+      {"` before a is no drive", "`:\\x.dll", "", "`:\\", "x.dll"},
+      {"{ after z is no drive", "{:\\x.dll", "", "{:\\", "x.dll"},
+      {"one character", "C", "", "", "C"},
+      {"drive alone", "C:", "C:", "", ""},
       {"letter outside ASCII is no drive", "\xC3\x84:\\x.dll", "", "\xC3\x84:\\", "x.dll"},
       {"Cyrillic", "C:\\\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80\\x.dll", "C:",
        "\\\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80\\", "x.dll"},
@@ -88,6 +98,9 @@ TEST(Utf8IsValid, RefusesWhatTheSystemCannotConvert) {
       {"encoded surrogate", "\xED\xA0\x80", 0},
       {"above U+10FFFF", "\xF4\x90\x80\x80", 0},
       {"code-page byte", "Caf\xE9", 0},
+      {"lead byte above F4", "\xF5\x80\x80\x80", 0},
+      {"lead byte without its continuation", "\xC4" "A", 0},
+      {"overlong four bytes", "\xF0\x8F\xBF\xBF", 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Utf8IsValid(c.text.data(), c.text.size()), c.valid) << c.name;
@@ -122,6 +135,7 @@ TEST(SiblingPath, JoinsDriveDirectoryAndFixedNameOrRefuses) {
       {"260 units, CJK", "C:" + cjk246 + "a.dll", ""},
       {"long file name, short directory", "C:\\d\\" + std::string(600, 'n'), "C:\\d\\TRAMOLED.QDF"},
       {"directory of 300", "C:\\" + std::string(300, 'd') + "\\a.dll", ""},
+      {"no terminator within the longest path", std::string(OS_LONG_PATH_BYTES, 'd'), ""},
       {"invalid UTF-8 bytes count no units but still bytes", "C:\\" + std::string(800, '\x80') + "\\a", ""},
   };
   for (const SiblingCase& c : cases) {
@@ -149,6 +163,15 @@ TEST(RootedSiblingPath, SaysWhichRuleRefused) {
       {"drive without directory", "C:DRV.DLL", PATH_NOT_ROOTED},
       {"relative directory", "d\\DRV.DLL", PATH_NOT_ROOTED},
       {"drive-relative directory", "C:d\\DRV.DLL", PATH_NOT_ROOTED},
+      {"drive A:", "A:\\d\\DRV.DLL", PATH_BUILT},
+      {"drive Z:, Wine's root", "Z:\\d\\DRV.DLL", PATH_BUILT},
+      {"drive a:", "a:\\d\\DRV.DLL", PATH_BUILT},
+      {"drive z:", "z:\\d\\DRV.DLL", PATH_BUILT},
+      {"@: is no drive", "@:\\d\\DRV.DLL", PATH_NOT_ROOTED},
+      {"[: is no drive", "[:\\d\\DRV.DLL", PATH_NOT_ROOTED},
+      {"`: is no drive", "`:\\d\\DRV.DLL", PATH_NOT_ROOTED},
+      {"{: is no drive", "{:\\d\\DRV.DLL", PATH_NOT_ROOTED},
+      {"root directory only", "\\DRV.DLL", PATH_BUILT},
   };
   for (const auto& c : cases) {
     char out[OS_PATH_BYTES];
@@ -160,6 +183,9 @@ TEST(RootedSiblingPath, SaysWhichRuleRefused) {
   char out[OS_PATH_BYTES];
   std::string tooLong = "C:\\" + std::string(260, 'd') + "\\DRV.DLL";
   EXPECT_EQ(BuildRootedSiblingPath(tooLong.c_str(), "TRAMOLEU.DLL", out), PATH_TOO_LONG);
+  std::string unsplittable = "C:\\" + std::string(OS_LONG_PATH_BYTES, 'd');
+  EXPECT_EQ(BuildRootedSiblingPath(unsplittable.c_str(), "TRAMOLEU.DLL", out), PATH_TOO_LONG)
+      << "no terminator within the longest path";
 }
 
 TEST(Strnicmp, IgnoresAsciiCaseOnlyAndStopsAtTheCount) {
