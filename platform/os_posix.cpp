@@ -1,6 +1,9 @@
-// POSIX stand-in for the platform seam, with the controls of os_test.h.
+// POSIX stand-in for the platform seam. It behaves as the library expects
+// of each Windows operation: see os.h.
 //
-// It behaves as the library expects of each Windows operation: see os.h.
+// Built twice: as the product stand-in (native qdf), with no faults, no
+// printers and no controls; and with TRAMOLE_OS_TEST_CONTROLS as the test
+// stand-in, with the controls of os_test.h and its printer table.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -15,11 +18,14 @@
 #include <string>
 
 #include "platform/os.h"
-#include "platform/os_test.h"
 #include "platform/path.h"
+#if TRAMOLE_OS_TEST_CONTROLS
+#include "platform/os_test.h"
+#endif
 
 namespace {
 
+#if TRAMOLE_OS_TEST_CONTROLS
 struct Fault {
   uint32_t calls = 0;
   uint32_t fired = 0;
@@ -32,27 +38,25 @@ struct PrinterEntry {
   OsPrinterScript script;
 };
 
-struct OpenPrinterRecord {
-  PrinterEntry entry;
-};
-
-std::mutex gLock;
 Fault gFaults[OS_FAULT_KINDS];
 std::map<std::string, PrinterEntry> gPrinters;
+thread_local std::string tLastPrinterName;
+std::atomic<int64_t> gPrintersOpen{0};
+#endif
+
+std::mutex gLock;
 bool gModulePathChosen = false;
 std::string gModulePath;
 
 std::atomic<int64_t> gAllocations{0};
 std::atomic<int64_t> gFiles{0};
-std::atomic<int64_t> gPrintersOpen{0};
 std::atomic<int64_t> gModules{0};
-
-thread_local std::string tLastPrinterName;
 
 // Loading and releasing libraries is serialised, as the Windows loader does
 // under its loader lock.
 std::mutex gLoaderLock;
 
+#if TRAMOLE_OS_TEST_CONTROLS
 // Counts the call and tells whether it must fail.
 bool Hit(OsFaultKind kind) {
   std::lock_guard<std::mutex> guard(gLock);
@@ -63,11 +67,16 @@ bool Hit(OsFaultKind kind) {
   ++f.fired;
   return true;
 }
+#else
+// The product stand-in fails no call on purpose.
+#define Hit(kind) false
+#endif
 
 int FileDescriptor(OsFile file) { return (int)(intptr_t)file; }
 
 }  // namespace
 
+#if TRAMOLE_OS_TEST_CONTROLS
 // ---- controls ---------------------------------------------------------------
 
 const char* OsFaultName(OsFaultKind kind) {
@@ -119,12 +128,15 @@ void OsTestAddPrinter(const char* name, const char* driverPath, OsPrinterScript 
 }
 
 const char* OsTestLastPrinterName() { return tLastPrinterName.c_str(); }
+#endif
 
 // ---- own module --------------------------------------------------------------
 
-uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
+OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   (void)module;
-  if (Hit(OS_FAULT_MODULE_PATH) || room == 0) return 0;
+  if (room == 0) return OS_MODULE_PATH_UNUSABLE;
+  buffer[0] = '\0';
+  if (Hit(OS_FAULT_MODULE_PATH)) return OS_MODULE_PATH_NONE;
   std::string path;
   {
     std::lock_guard<std::mutex> guard(gLock);
@@ -132,24 +144,30 @@ uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   }
   if (path.empty()) {
     Dl_info info;
-    if (!dladdr((void*)&OsGetModuleFileName, &info) || !info.dli_fname) return 0;
+    if (!dladdr((void*)&OsGetModuleFileName, &info) || !info.dli_fname) return OS_MODULE_PATH_NONE;
     path = info.dli_fname;
   }
-  // Like GetModuleFileNameA: a path that does not fit is cut off, terminated,
-  // and the result is the whole room.
-  if (path.size() >= room) {
-    memcpy(buffer, path.data(), room - 1);
-    buffer[room - 1] = '\0';
-    return room;
-  }
+  // As the Windows backend: the wide path fills its buffer (cut off), holds
+  // what UTF-8 cannot carry (modelled by text that is not valid UTF-8), or
+  // its UTF-8 form does not fit the caller's room.
+  if (PathUnits(path.data(), path.size()) >= OS_LONG_PATH_UNITS) return OS_MODULE_PATH_UNUSABLE;
+  if (!Utf8IsValid(path.data(), path.size())) return OS_MODULE_PATH_UNUSABLE;
+  if (path.size() >= room) return OS_MODULE_PATH_UNUSABLE;
   memcpy(buffer, path.c_str(), path.size() + 1);
-  return (uint32_t)path.size();
+  return OS_MODULE_PATH_FOUND;
+}
+
+// What the Windows backend can hand to a wide call: valid UTF-8 of at most
+// OS_MAX_PATH - 1 units.
+static bool Widens(const char* path) {
+  size_t bytes = strnlen(path, OS_PATH_BYTES);
+  return bytes < OS_PATH_BYTES && PathUnits(path, bytes) < OS_MAX_PATH && Utf8IsValid(path, bytes);
 }
 
 // ---- files -------------------------------------------------------------------
 
 OsFile OsOpenFileForRead(const char* path) {
-  if (Hit(OS_FAULT_OPEN_FILE)) return OS_NO_FILE;
+  if (Hit(OS_FAULT_OPEN_FILE) || !Widens(path)) return OS_NO_FILE;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return OS_NO_FILE;
   struct stat st;
@@ -215,7 +233,7 @@ void OsGlobalFree(void* memory) {
 // ---- loader ------------------------------------------------------------------
 
 OsModule OsLoadLibrary(const char* path) {
-  if (Hit(OS_FAULT_LOAD_LIBRARY)) return nullptr;
+  if (Hit(OS_FAULT_LOAD_LIBRARY) || !Widens(path)) return nullptr;
   void* module;
   {
     std::lock_guard<std::mutex> guard(gLoaderLock);
@@ -240,6 +258,8 @@ void OsFreeLibrary(OsModule module) {
 }
 
 // ---- spooler -----------------------------------------------------------------
+// Only the test stand-in has printers: no native product forwards a call.
+#if TRAMOLE_OS_TEST_CONTROLS
 
 int OsOpenPrinter(const char* name, OsPrinter* printer) {
   *printer = nullptr;
@@ -253,20 +273,22 @@ int OsOpenPrinter(const char* name, OsPrinter* printer) {
     entry = it->second;
   }
   if (entry.script == OS_PRINTER_OPEN_FAILS) return 0;
-  *printer = new OpenPrinterRecord{entry};
+  *printer = new PrinterEntry(entry);  // the open printer is a copy of its entry
   ++gPrintersOpen;
   return 1;
 }
 
 int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t* needed) {
   if (Hit(OS_FAULT_GET_DRIVER) || !printer) return 0;
-  const PrinterEntry& entry = static_cast<OpenPrinterRecord*>(printer)->entry;
+  const PrinterEntry& entry = *static_cast<PrinterEntry*>(printer);
   if (entry.script == OS_PRINTER_NO_SIZE) return 0;
   bool hasPath = entry.script != OS_PRINTER_NO_PATH;
   uint32_t want = (uint32_t)sizeof(OsDriverInfo2) + (hasPath ? (uint32_t)entry.driverPath.size() + 1 : 0);
   *needed = want;
   if (!buffer || size < want) return 0;
   if (entry.script == OS_PRINTER_SECOND_QUERY_FAILS) return 0;
+  // A driver path that is not valid UTF-8 models one the backend cannot convert.
+  if (hasPath && !Utf8IsValid(entry.driverPath.data(), entry.driverPath.size())) return 0;
   OsDriverInfo2* info = static_cast<OsDriverInfo2*>(buffer);
   memset(info, 0, sizeof *info);
   info->cVersion = 3;
@@ -280,26 +302,12 @@ int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t
 
 void OsClosePrinter(OsPrinter printer) {
   if (!printer) return;
-  delete static_cast<OpenPrinterRecord*>(printer);
+  delete static_cast<PrinterEntry*>(printer);
   --gPrintersOpen;
 }
+#endif
 
 // ---- run-time library --------------------------------------------------------
-
-int OsSplitPath(const char* path, char drive[OS_MAX_DRIVE], char dir[OS_MAX_DIR],
-                char fname[OS_MAX_FNAME]) {
-  drive[0] = dir[0] = fname[0] = '\0';
-  PathPartLengths n;
-  MeasurePathParts(path, &n);
-  if (n.drive >= OS_MAX_DRIVE || n.dir >= OS_MAX_DIR || n.fname >= OS_MAX_FNAME) return 0;
-  memcpy(drive, path, n.drive);
-  drive[n.drive] = '\0';
-  memcpy(dir, path + n.drive, n.dir);
-  dir[n.dir] = '\0';
-  memcpy(fname, path + n.drive + n.dir, n.fname);
-  fname[n.fname] = '\0';
-  return 1;
-}
 
 int OsStrnicmp(const char* a, const char* b, size_t count) {
   for (size_t i = 0; i < count; ++i) {

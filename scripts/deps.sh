@@ -6,9 +6,11 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine64
+  wine64 locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  llvm-14 lld-14
+  gettext
   time  # bench/qdf_build.sh measures peak memory with GNU time
 )
 

@@ -1,21 +1,13 @@
 #!/usr/bin/env bash
 # Every test: the native unit tests (plain, under ASan + UBSan and under
 # ThreadSanitizer), short fixed-seed fuzz runs of every fuzz target, then the
-# Windows build with its artifact checks and the tests under Wine.
+# Windows build with its artifact checks and the tests under Wine. Each is a
+# workflow preset: configure, build, test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
-jobs=${JOBS:-2}
-run_preset() {
-  echo "==== $1"
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1" -j "$jobs"
-  ctest --preset "$1" -j "$jobs"
-}
-
-run_preset native
-run_preset native-asan
-run_preset native-tsan
-run_preset fuzz
-run_preset windows
+for preset in native native-asan native-tsan fuzz windows; do
+  echo "==== $preset"
+  cmake --workflow --preset "$preset"
+done
