@@ -9,6 +9,8 @@ packages=(
   wine64
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  lld-14 llvm-14
+  osslsigncode openssl python3 git
 )
 
 missing=()

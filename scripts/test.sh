@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the native unit tests (plain, under ASan + UBSan and under
 # ThreadSanitizer), short fixed-seed fuzz runs of every fuzz target, then the
-# Windows build with its artifact checks and the tests under Wine.
+# Windows build with its artifact checks and the tests under Wine, with
+# mingw gcc and again with clang and lld.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -19,3 +20,4 @@ run_preset native-asan
 run_preset native-tsan
 run_preset fuzz
 run_preset windows
+run_preset windows-clang
