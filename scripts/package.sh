@@ -78,7 +78,7 @@ winpath() {
   path=$(readlink -f "$1")
   printf 'Z:%s' "${path//\//\\}"
 }
-wine_sh=(bash "$root/tests/wine/wine.sh" "$work/wine-prefix")
+wine_sh=(bash "$root/tests/wine/wine.sh" "$build/package-prefix")
 "${wine_sh[@]}" up >/dev/null
 trap '"${wine_sh[@]}" down' EXIT
 shopt -s nullglob
