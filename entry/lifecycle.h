@@ -5,13 +5,14 @@
 #include <stdint.h>
 
 #include "platform/os.h"
+#include "tramolew.h"
 
 #define ENTRY_PROCESS_DETACH 0
 #define ENTRY_PROCESS_ATTACH 1
 #define ENTRY_THREAD_ATTACH 2
 #define ENTRY_THREAD_DETACH 3
 
-#define DATA_FILE_NAME "TRAMOLED.QDF"
+#define DATA_FILE_NAME TRAMOLEW_DATA_FILE_NAME
 
 // Loads the messages from the data file beside the library's own file.
 void OnProcessAttach(void* module);
@@ -19,6 +20,6 @@ void OnProcessAttach(void* module);
 void OnProcessDetach();
 
 extern "C" int TRAMOLE_CALL DllMain(void* module, uint32_t reason, void* reserved);
-extern "C" int32_t TRAMOLE_CALL SetChildInfo();
+// SetChildInfo is declared in tramolew.h.
 
 #endif

@@ -5,10 +5,11 @@
 #include <stdint.h>
 
 #include "platform/os.h"
+#include "tramolew.h"
 
-#define COMPANION_FILE_NAME "TRAMOLEU.DLL"
+#define COMPANION_FILE_NAME TRAMOLEW_COMPANION_NAME
 #define PRINTER_NAME_CHARS 259  // longest printer name the spooler is given
-#define FORWARD_NOT_CALLED 99   // no companion entry point could be called
+#define FORWARD_NOT_CALLED TRAMOLEW_NO_ENTRY_POINT  // no companion entry point could be called
 
 // An entry point of the companion, and of the five exports that call it.
 typedef int32_t(TRAMOLE_CALL* CompanionEntry)(const char* printer, uintptr_t value);
@@ -17,12 +18,6 @@ typedef int32_t(TRAMOLE_CALL* CompanionEntry)(const char* printer, uintptr_t val
 // owns the module and releases it with OsFreeLibrary. 0 when none.
 OsModule LoadCompanionLibrary(const char* printer);
 
-extern "C" {
-int32_t TRAMOLE_CALL DALVIRE_SettingExport(const char* printer, uintptr_t value);
-int32_t TRAMOLE_CALL DALVIRE_SettingImport(const char* printer, uintptr_t value);
-int32_t TRAMOLE_CALL DALVIRE_PersonalInfoImport(const char* printer, uintptr_t value);
-int32_t TRAMOLE_CALL DALVIRE_DefaultSetting(const char* printer, uintptr_t value);
-int32_t TRAMOLE_CALL DALVIRE_FixSetting(const char* printer, uintptr_t value);
-}
+// The five exports are declared in tramolew.h.
 
 #endif

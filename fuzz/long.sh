@@ -17,7 +17,7 @@ first=${FUZZ_SEED:-1}
 out=$build/fuzz-long
 mkdir -p "$out"
 
-stat() { grep -E "^stat::$1" "$2" | awk '{print $2}'; }
+final_stat() { grep -E "^stat::$1" "$2" | awk '{print $2}'; }
 
 status=0
 for name in $targets; do
@@ -40,7 +40,7 @@ for name in $targets; do
     pid=${entry%%:*}
     log=${entry#*:}
     if wait "$pid"; then
-      total=$((total + $(stat number_of_executed_units "$log")))
+      total=$((total + $(final_stat number_of_executed_units "$log")))
     else
       echo "fuzz_$name: FAILED; see $log" >&2
       tail -40 "$log" >&2
@@ -50,7 +50,7 @@ for name in $targets; do
   end=$(date +%s)
   if [ "$failed" -eq 0 ]; then
     echo "fuzz_$name: ok, $total executions in $((end - start))s with $jobs fuzzer(s)," \
-         "peak rss $(stat peak_rss_mb "$log") MB"
+         "peak rss $(final_stat peak_rss_mb "$log") MB"
   else
     status=1
   fi

@@ -7,6 +7,7 @@
 
 #include "datafile/datafile.h"
 #include "platform/os.h"
+#include "tramolew.h"
 
 #define ERRMSG_SECTION "NALBI_ErrMsg"
 #define ERRMSG_TEXT_SIZE 290
@@ -26,6 +27,6 @@ void LoadErrorMessages(const char* path);
 void ReadErrMsgSection(DataFile* file);
 void FreeErrorMessages();
 
-extern "C" const char* TRAMOLE_CALL DALVIRE_GetErrorMsg(int32_t code);
+// DALVIRE_GetErrorMsg is declared in tramolew.h.
 
 #endif

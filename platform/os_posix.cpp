@@ -1,6 +1,9 @@
-// POSIX stand-in for the platform seam, with the controls of os_test.h.
+// POSIX stand-in for the platform seam. It behaves as the library expects
+// of each Windows operation: see os.h.
 //
-// It behaves as the library expects of each Windows operation: see os.h.
+// Built twice: as the product stand-in (native qdf), with no faults, no
+// printers and no controls; and with TRAMOLE_OS_TEST_CONTROLS as the test
+// stand-in, with the controls of os_test.h and its printer table.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -15,11 +18,14 @@
 #include <string>
 
 #include "platform/os.h"
-#include "platform/os_test.h"
 #include "platform/path.h"
+#if TRAMOLE_OS_TEST_CONTROLS
+#include "platform/os_test.h"
+#endif
 
 namespace {
 
+#if TRAMOLE_OS_TEST_CONTROLS
 struct Fault {
   uint32_t calls = 0;
   uint32_t fired = 0;
@@ -36,23 +42,25 @@ struct OpenPrinterRecord {
   PrinterEntry entry;
 };
 
-std::mutex gLock;
 Fault gFaults[OS_FAULT_KINDS];
 std::map<std::string, PrinterEntry> gPrinters;
+thread_local std::string tLastPrinterName;
+std::atomic<int64_t> gPrintersOpen{0};
+#endif
+
+std::mutex gLock;
 bool gModulePathChosen = false;
 std::string gModulePath;
 
 std::atomic<int64_t> gAllocations{0};
 std::atomic<int64_t> gFiles{0};
-std::atomic<int64_t> gPrintersOpen{0};
 std::atomic<int64_t> gModules{0};
-
-thread_local std::string tLastPrinterName;
 
 // Loading and releasing libraries is serialised, as the Windows loader does
 // under its loader lock.
 std::mutex gLoaderLock;
 
+#if TRAMOLE_OS_TEST_CONTROLS
 // Counts the call and tells whether it must fail.
 bool Hit(OsFaultKind kind) {
   std::lock_guard<std::mutex> guard(gLock);
@@ -63,11 +71,16 @@ bool Hit(OsFaultKind kind) {
   ++f.fired;
   return true;
 }
+#else
+// The product stand-in fails no call on purpose.
+#define Hit(kind) false
+#endif
 
 int FileDescriptor(OsFile file) { return (int)(intptr_t)file; }
 
 }  // namespace
 
+#if TRAMOLE_OS_TEST_CONTROLS
 // ---- controls ---------------------------------------------------------------
 
 const char* OsFaultName(OsFaultKind kind) {
@@ -119,6 +132,7 @@ void OsTestAddPrinter(const char* name, const char* driverPath, OsPrinterScript 
 }
 
 const char* OsTestLastPrinterName() { return tLastPrinterName.c_str(); }
+#endif
 
 // ---- own module --------------------------------------------------------------
 
@@ -240,6 +254,8 @@ void OsFreeLibrary(OsModule module) {
 }
 
 // ---- spooler -----------------------------------------------------------------
+// Only the test stand-in has printers: no native product forwards a call.
+#if TRAMOLE_OS_TEST_CONTROLS
 
 int OsOpenPrinter(const char* name, OsPrinter* printer) {
   *printer = nullptr;
@@ -283,6 +299,7 @@ void OsClosePrinter(OsPrinter printer) {
   delete static_cast<OpenPrinterRecord*>(printer);
   --gPrintersOpen;
 }
+#endif
 
 // ---- run-time library --------------------------------------------------------
 

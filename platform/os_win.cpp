@@ -1,7 +1,7 @@
-// Windows backend of the platform seam: each operation is the real kernel32,
-// msvcrt or winspool call.
+// Windows backend of the platform seam: each operation is the real kernel32
+// or msvcrt call. The spooler calls live in os_win_spooler.cpp, so that a
+// program without printers imports no WINSPOOL.DRV.
 #include <windows.h>
-#include <winspool.h>
 
 #include <stddef.h>
 #include <stdlib.h>
@@ -9,10 +9,6 @@
 
 #include "platform/os.h"
 #include "platform/path.h"
-
-static_assert(sizeof(OsDriverInfo2) == sizeof(DRIVER_INFO_2A), "driver information layout");
-static_assert(offsetof(OsDriverInfo2, pDriverPath) == offsetof(DRIVER_INFO_2A, pDriverPath),
-              "driver path offset");
 
 uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   return GetModuleFileNameA(static_cast<HMODULE>(module), buffer, room);
@@ -57,22 +53,6 @@ void* OsGetProcAddress(OsModule module, const char* name) {
 }
 
 void OsFreeLibrary(OsModule module) { FreeLibrary(static_cast<HMODULE>(module)); }
-
-int OsOpenPrinter(const char* name, OsPrinter* printer) {
-  HANDLE handle = nullptr;
-  BOOL ok = OpenPrinterA(const_cast<char*>(name), &handle, nullptr);
-  *printer = handle;
-  return ok ? 1 : 0;
-}
-
-int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t* needed) {
-  DWORD want = *needed;
-  BOOL ok = GetPrinterDriverA(printer, nullptr, 2, static_cast<BYTE*>(buffer), size, &want);
-  *needed = want;
-  return ok ? 1 : 0;
-}
-
-void OsClosePrinter(OsPrinter printer) { ClosePrinter(printer); }
 
 int OsSplitPath(const char* path, char drive[OS_MAX_DRIVE], char dir[OS_MAX_DIR],
                 char fname[OS_MAX_FNAME]) {

@@ -9,8 +9,9 @@ packages=(
   wine64
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  lld-14 llvm-14
-  osslsigncode openssl python3 git
+  llvm-14 lld-14
+  gettext
+  osslsigncode openssl python3 git unzip
 )
 
 missing=()

@@ -1,74 +1,72 @@
 #!/usr/bin/env bash
-# Builds dist/ with the windows preset and shows it working under Wine.
+# Builds dist/ with the windows preset, shows it working under Wine, and
+# ends with the release package of scripts/package.sh (from the clang build).
 #
 #   scripts/dist.sh
 #
-# dist/ then holds TRAMOLEW.dll, TRAMOLED.QDF (the default English messages
-# of data/messages.en.po, compiled by qdf), qdf.exe and tramole-host.exe.
+# dist/ is the installed kit (cmake --install of the build, the one layout):
+#   bin/                TRAMOLEW.dll, TRAMOLED.QDF (the default English
+#                       messages of data/messages.en.po, compiled by qdf.exe
+#                       under Wine), qdf.exe, tramole-host.exe
+#   include/            tramolew.h
+#   lib/                libTRAMOLEW.dll.a, TRAMOLEW.lib, TRAMOLEW.def
+#   lib/cmake/TRAMOLEW/ the CMake package
+#   share/tramolew/lang/LANGUAGE/TRAMOLED.QDF
+#                       each translation data/LANGUAGE.po in its own code page
 # The demo that follows boots a private Wine prefix below the build tree,
 # installs a sample printer whose driver directory holds a sample companion,
 # lets the host list the messages and forward one call to that printer, and
 # stops the prefix's wineserver again. No display is needed.
 #
-# Environment: TRAMOLE_BUILD_DIR builds elsewhere than build/windows (same
-# toolchain and build type as the preset); TRAMOLE_DIST_DIR writes elsewhere
-# than dist/.
+# Environment: TRAMOLE_BUILD_DIR builds elsewhere than build/windows (with
+# the windows preset); TRAMOLE_DIST_DIR writes elsewhere than dist/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TRAMOLE_BUILD_DIR:-}
+build=${TRAMOLE_BUILD_DIR:-$root/build/windows}
 dist=${TRAMOLE_DIST_DIR:-$root/dist}
-targets=(TRAMOLEW qdf tramole-host tramole_sample_companion)
+targets=(TRAMOLEW qdf tramole-host tramole_host_kit tramole_sample_companion)
 
 step() { printf '\n== %s\n' "$*"; }
 
 bash "$root/scripts/deps.sh"
 
 step "build (windows preset)"
-if [[ -z $build ]]; then
-  (cd "$root" && cmake --preset windows && cmake --build --preset windows -j2 --target "${targets[@]}")
-  build=$root/build/windows
-else
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release
-  cmake --build "$build" -j2 --target "${targets[@]}"
-fi
+(cd "$root" && cmake --preset windows -B "$build")
+cmake --build "$build" -j2 --target "${targets[@]}"
 # shellcheck source=/dev/null
 source "$build/dist-files.env"
 
-# Windows programs get Unix paths as the Z: paths Wine maps them to.
-winpath() {
-  local path
-  path=$(readlink -f "$1")
-  printf 'Z:%s' "${path//\//\\}"
-}
+step "dist: $dist (cmake --install)"
+rm -rf "$dist"
+cmake --install "$build" --prefix "$dist"
+for file in bin/TRAMOLEW.dll bin/TRAMOLED.QDF bin/qdf.exe bin/tramole-host.exe include/tramolew.h \
+            lib/libTRAMOLEW.dll.a lib/TRAMOLEW.lib lib/TRAMOLEW.def lib/cmake/TRAMOLEW/TRAMOLEWConfig.cmake \
+            lib/cmake/TRAMOLEW/TRAMOLEWConfigVersion.cmake; do
+  [[ -s $dist/$file ]] || { echo "dist.sh: $dist/$file is missing" >&2; exit 1; }
+done
+(cd "$dist" && find . -type f | sort | xargs ls -l)
 
-wine_sh=(bash "$root/tests/wine/wine.sh" "$prefix")
+wine_sh=(bash "$root/scripts/wine.sh" "$prefix")
 step "Wine prefix $prefix"
 "${wine_sh[@]}" up
 trap '"${wine_sh[@]}" down' EXIT
 
-step "dist: $dist"
-rm -rf "$dist"
-mkdir -p "$dist"
-cp "$dll" "$qdf" "$host" "$dist/"
-# The Windows qdf.exe compiles the messages, so no native build is needed.
-"${wine_sh[@]}" run "$qdf" build "$(winpath "$root/data/messages.en.po")" \
-  -o "$(winpath "$dist")\\TRAMOLED.QDF" --werror --quiet
-for file in TRAMOLEW.dll TRAMOLED.QDF qdf.exe tramole-host.exe; do
-  [[ -s $dist/$file ]] || { echo "dist.sh: $dist/$file is missing" >&2; exit 1; }
-done
-ls -l "$dist"
+step "dist: translations (qdf.exe under Wine)"
+bash "$root/scripts/langs.sh" --windows-paths "$dist/share/tramolew" "${wine_sh[@]}" run "$dist/bin/qdf.exe"
 
 step "demo: tramole-host.exe --version"
-"${wine_sh[@]}" run "$dist/tramole-host.exe" --version | tr -d '\r'
+"${wine_sh[@]}" run "$dist/bin/tramole-host.exe" --version | tr -d '\r'
 
 step "demo: tramole-host.exe list"
-"${wine_sh[@]}" run "$dist/tramole-host.exe" list | tr -d '\r'
+"${wine_sh[@]}" run "$dist/bin/tramole-host.exe" list | tr -d '\r'
 
 step "demo: sample printer and companion"
 bash "$root/tools/host/sample/install.sh" "$prefix" "$sample_companion"
 echo "printer 'TRAMOLE Sample Printer', companion C:\\TRAMOLE Sample\\driver\\TRAMOLEU.DLL"
 
 step "demo: tramole-host.exe call DALVIRE_SettingImport \"TRAMOLE Sample Printer\" 0x1234abcd"
-"${wine_sh[@]}" run "$dist/tramole-host.exe" call DALVIRE_SettingImport "TRAMOLE Sample Printer" 0x1234abcd |
+"${wine_sh[@]}" run "$dist/bin/tramole-host.exe" call DALVIRE_SettingImport "TRAMOLE Sample Printer" 0x1234abcd |
   tr -d '\r'
+
+step "release package (clang build): dist/tramolew-VERSION-win-x64.zip, its symbols and checksums"
+TRAMOLE_DIST_DIR=$dist bash "$root/scripts/package.sh"

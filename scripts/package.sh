@@ -6,11 +6,11 @@
 #   dist/tramolew-VERSION-win-x64-symbols.zip  the PDB files of its binaries
 #   dist/SHA256SUMS                            checksums of both zips
 #
-# The package holds bin/ (TRAMOLEW.dll, qdf.exe, tramole-host.exe),
-# include/, lib/, share/doc/tramolew/ (README, host API, qdf README),
-# share/tramolew/lang/LANG/TRAMOLED.QDF for every message source of data/
-# (compiled by the package's own qdf.exe under Wine), share/tramolew/data/
-# with those sources, and SHA256SUMS listing every file. The symbols zip
+# The package is the install of that build (bin/, include/, lib/,
+# lib/cmake/TRAMOLEW/), plus share/doc/tramolew/ (README, host API, qdf
+# README), share/tramolew/lang/LANG/TRAMOLED.QDF for English and every
+# translation of data/ (compiled by the package's own qdf.exe under Wine),
+# share/tramolew/data/ with their sources, and SHA256SUMS listing every file. The symbols zip
 # holds bin/NAME.pdb, so that unpacked over the package each PDB sits beside
 # its binary. VERSION is the CMake project version.
 #
@@ -25,7 +25,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TRAMOLE_BUILD_DIR:-$root/build/windows-clang}
 dist=${TRAMOLE_DIST_DIR:-$root/dist}
-targets=(TRAMOLEW qdf tramole-host)
+targets=(TRAMOLEW qdf tramole-host tramole_host_kit)
 
 step() { printf '\n== %s\n' "$*"; }
 fail() {
@@ -55,48 +55,26 @@ work=$build/package
 tree=$work/$name
 symbols=$work/$name-symbols
 rm -rf "$work"
-mkdir -p "$tree/bin" "$tree/lib" "$tree/share/doc/tramolew" "$tree/share/tramolew/data" "$symbols/bin"
+mkdir -p "$work" "$symbols/bin"
 
-step "stage $tree"
-install -m 0644 "$dll" "$qdf" "$host" "$tree/bin/"
+step "stage $tree (cmake --install)"
+cmake --install "$build" --prefix "$tree" >/dev/null
 for binary in "$dll" "$qdf" "$host"; do
   install -m 0644 "${binary%.*}.pdb" "$symbols/bin/"
 done
-install -m 0644 "$(dirname "$dll")/libTRAMOLEW.dll.a" "$tree/lib/"
-if [[ -d $root/include ]]; then
-  cp -R "$root/include" "$tree/"
-fi
+mkdir -p "$tree/share/doc/tramolew" "$tree/share/tramolew/data" "$tree/share/tramolew/lang/en"
 install -m 0644 "$root/README.md" "$tree/share/doc/tramolew/README.md"
+install -m 0644 "$root/docs/host-api.md" "$tree/share/doc/tramolew/host-api.md"
 install -m 0644 "$root/tools/qdf/README.md" "$tree/share/doc/tramolew/qdf-README.md"
-if [[ -f $root/docs/host-api.md ]]; then
-  install -m 0644 "$root/docs/host-api.md" "$tree/share/doc/tramolew/host-api.md"
-fi
+install -m 0644 "$root"/data/*.po "$root"/data/*.pot "$tree/share/tramolew/data/"
+# English ships beside the library too; lang/ holds every language alike.
+install -m 0644 "$tree/bin/TRAMOLED.QDF" "$tree/share/tramolew/lang/en/TRAMOLED.QDF"
 
-step "message files"
-winpath() {
-  local path
-  path=$(readlink -f "$1")
-  printf 'Z:%s' "${path//\//\\}"
-}
-wine_sh=(bash "$root/tests/wine/wine.sh" "$build/package-prefix")
+step "translations (the package's qdf.exe under Wine)"
+wine_sh=(bash "$root/scripts/wine.sh" "$build/package-prefix")
 "${wine_sh[@]}" up >/dev/null
 trap '"${wine_sh[@]}" down' EXIT
-shopt -s nullglob
-for source in "$root"/data/*.po "$root"/data/*.pot; do
-  install -m 0644 "$source" "$tree/share/tramolew/data/"
-done
-for source in "$root"/data/*.po; do
-  lang=$(basename "$source" .po)
-  lang=${lang#messages.}
-  # A translation names the host's ANSI code page for its texts.
-  codepage=$(sed -n 's/^"X-Codepage: *\([0-9]*\).*/\1/p' "$source" | head -n 1)
-  mkdir -p "$tree/share/tramolew/lang/$lang"
-  "${wine_sh[@]}" run "$qdf" build "$(winpath "$source")" -o "$(winpath "$tree/share/tramolew/lang/$lang")\\TRAMOLED.QDF" \
-    ${codepage:+--codepage "$codepage"} --werror --quiet ||
-    fail "qdf build $source failed"
-  printf '%-8s %s%s\n' "$lang" "share/tramolew/lang/$lang/TRAMOLED.QDF" "${codepage:+ (code page $codepage)}"
-done
-shopt -u nullglob
+bash "$root/scripts/langs.sh" --windows-paths "$tree/share/tramolew" "${wine_sh[@]}" run "$tree/bin/qdf.exe"
 find "$tree" -type d -exec chmod 0755 {} +
 find "$tree" -type f -exec chmod 0644 {} +
 

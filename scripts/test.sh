@@ -2,22 +2,21 @@
 # Every test: the native unit tests (plain, under ASan + UBSan and under
 # ThreadSanitizer), short fixed-seed fuzz runs of every fuzz target, then the
 # Windows build with its artifact checks and the tests under Wine, with
-# mingw gcc and again with clang and lld.
+# mingw gcc and again with clang and lld. Each is a workflow preset:
+# configure, build, test. Then the release: the package from the clang
+# build, signed copies of it, and a second build of it from a fresh clone
+# that must give the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
-jobs=${JOBS:-2}
-run_preset() {
-  echo "==== $1"
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1" -j "$jobs"
-  ctest --preset "$1" -j "$jobs"
-}
+for preset in native native-asan native-tsan fuzz windows windows-clang; do
+  echo "==== $preset"
+  cmake --workflow --preset "$preset"
+done
 
-run_preset native
-run_preset native-asan
-run_preset native-tsan
-run_preset fuzz
-run_preset windows
-run_preset windows-clang
+echo "==== release package"
+release=build/release/dist
+TRAMOLE_DIST_DIR=$release bash scripts/package.sh
+bash tests/release/signing.sh "$release" build/windows-clang
+bash tests/release/reproducible.sh "$release"

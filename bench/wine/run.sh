@@ -14,18 +14,13 @@ build=${1:-$root/build/windows}
 shift || true
 
 if [[ ! -f $build/CMakeCache.txt ]]; then
-  if [[ $build -ef $root/build/windows || $build == "$root/build/windows" ]]; then
-    (cd "$root" && cmake --preset windows)
-  else
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release
-  fi
+  (cd "$root" && cmake --preset windows -B "$build")
 fi
 cmake --build "$build" -j2 --target tramole_wine_bench
 
 # shellcheck source=/dev/null
 source "$build/bench/wine/bench-files.env"
-wine_sh=(bash "$root/tests/wine/wine.sh" --wine "$wine64" "$prefix")
+wine_sh=(bash "$root/scripts/wine.sh" --wine "$wine64" "$prefix")
 "${wine_sh[@]}" up
 trap '"${wine_sh[@]}" down' EXIT
 "${wine_sh[@]}" run "$bench" "$dll" "$companion" "$@" | tr -d '\r'

@@ -4,12 +4,13 @@
 #   check_pe.sh OBJDUMP FILE format DLL|EXE   64-bit PE32+ for x86-64, a DLL or not
 #   check_pe.sh OBJDUMP FILE exports DEF      exported names are exactly those of DEF
 #   check_pe.sh OBJDUMP FILE imports NAME...  imports only the libraries NAME...
+#   check_pe.sh OBJDUMP FILE no-import NAME   imports nothing from the library NAME
 #   check_pe.sh OBJDUMP FILE runtime          imports no mingw runtime DLL
 #   check_pe.sh OBJDUMP FILE resource TYPE    carries a resource of numeric TYPE
 set -uo pipefail
 
 if [[ $# -lt 3 ]]; then
-  sed -n '2,9p' "$0" >&2
+  sed -n '2,10p' "$0" >&2
   exit 2
 fi
 objdump=$1
@@ -73,6 +74,13 @@ case $check in
       [[ $allowed == yes ]] || fail "import: got $name, expected only: $*"
     done < <(imports)
     [[ -n $(imports) ]] || fail "imports: got none, expected some of: $*"
+    ;;
+  no-import)
+    [[ $# -eq 1 ]] || { echo "check_pe.sh: no-import needs one library name" >&2; exit 2; }
+    while read -r name; do
+      [[ ${name,,} == "${1,,}" ]] && fail "import: got $name, expected none from it"
+    done < <(imports)
+    [[ -n $(imports) ]] || fail "imports: got none, expected an import table"
     ;;
   runtime)
     while read -r name; do

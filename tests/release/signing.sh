@@ -20,7 +20,7 @@ fail() {
 zip=$(ls "$dist"/tramolew-*-win-x64.zip)
 name=$(basename "$zip" .zip)
 work=$(mktemp -d)
-wine_sh=(bash "$root/tests/wine/wine.sh" "$build/signing-prefix")
+wine_sh=(bash "$root/scripts/wine.sh" "$build/signing-prefix")
 cleanup() {
   "${wine_sh[@]}" down >/dev/null 2>&1 || true
   rm -rf "$work"

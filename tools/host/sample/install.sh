@@ -3,10 +3,10 @@
 #
 #   install.sh [--wine WINE64] PREFIX COMPANION_DLL
 #
-# The prefix must be up (tests/wine/wine.sh PREFIX up).
+# The prefix must be up (scripts/wine.sh PREFIX up).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-wine_sh=$here/../../../tests/wine/wine.sh
+wine_sh=$here/../../../scripts/wine.sh
 wine_option=()
 if [[ ${1-} == --wine ]]; then
   wine_option=(--wine "$2")

@@ -1,0 +1,46 @@
+# What a host developer gets, laid out by `cmake --install`:
+#   bin/                TRAMOLEW.dll, TRAMOLED.QDF (default English messages),
+#                       qdf.exe, tramole-host.exe
+#   include/            tramolew.h
+#   lib/                libTRAMOLEW.dll.a (mingw), TRAMOLEW.lib (MSVC), TRAMOLEW.def
+#   lib/cmake/TRAMOLEW/ TRAMOLEWConfig.cmake, TRAMOLEWConfigVersion.cmake
+# dist/ is made by the same install (scripts/dist.sh).
+include(CMakePackageConfigHelpers)
+
+set(TRAMOLEW_DEF ${CMAKE_SOURCE_DIR}/entry/TRAMOLEW.def)
+
+# The MSVC-format import library, from the export list itself. llvm-dlltool
+# writes the short import format that MSVC's linker (and lld-link) reads.
+find_program(TRAMOLE_DLLTOOL NAMES llvm-dlltool-14 llvm-dlltool REQUIRED)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/TRAMOLEW.lib
+  COMMAND ${TRAMOLE_DLLTOOL} -m i386:x86-64 -d ${TRAMOLEW_DEF} -D TRAMOLEW.dll -l ${CMAKE_BINARY_DIR}/TRAMOLEW.lib
+  DEPENDS ${TRAMOLEW_DEF}
+  COMMENT "Making the MSVC import library TRAMOLEW.lib"
+  VERBATIM)
+
+# The default English messages, compiled by qdf.exe under Wine the way a
+# release ships them.
+set(data_source ${CMAKE_SOURCE_DIR}/data/messages.en.po)
+set(data_file ${CMAKE_BINARY_DIR}/TRAMOLED.QDF)
+tramole_wine_path(data_source_windows ${data_source})
+tramole_wine_path(data_file_windows ${data_file})
+add_custom_command(OUTPUT ${data_file}
+  COMMAND ${TRAMOLE_WINE_RUN} once $<TARGET_FILE:qdf> build ${data_source_windows} -o ${data_file_windows}
+          --werror --quiet
+  DEPENDS qdf ${data_source}
+  COMMENT "Compiling the default English messages into TRAMOLED.QDF (qdf.exe under Wine)"
+  VERBATIM)
+add_custom_target(tramole_host_kit ALL DEPENDS ${CMAKE_BINARY_DIR}/TRAMOLEW.lib ${data_file})
+
+install(TARGETS TRAMOLEW RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
+install(FILES ${data_file} DESTINATION bin)
+install(TARGETS qdf tramole-host RUNTIME DESTINATION bin)
+install(FILES ${CMAKE_SOURCE_DIR}/include/tramolew.h DESTINATION include)
+install(FILES ${CMAKE_BINARY_DIR}/TRAMOLEW.lib ${TRAMOLEW_DEF} DESTINATION lib)
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/TRAMOLEWConfig.cmake.in ${CMAKE_BINARY_DIR}/TRAMOLEWConfig.cmake @ONLY)
+# Same major version, 64-bit consumers only.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/TRAMOLEWConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/TRAMOLEWConfig.cmake ${CMAKE_BINARY_DIR}/TRAMOLEWConfigVersion.cmake
+  DESTINATION lib/cmake/TRAMOLEW)
