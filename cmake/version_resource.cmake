@@ -56,6 +56,16 @@ function(tramole_version_resource target)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+
+  # The binaries with a version resource are the ones we ship. With PDB
+  # files lld keeps the DWARF that mingw's static runtime brings along; the
+  # symbols are in the PDB, so it goes. The debug directory naming the PDB
+  # stays as it was.
+  if(TRAMOLE_PDB)
+    find_program(TRAMOLE_STRIP NAMES llvm-strip-14 llvm-strip REQUIRED)
+    add_custom_command(TARGET ${target} POST_BUILD COMMAND ${TRAMOLE_STRIP} --strip-debug $<TARGET_FILE:${target}>
+      VERBATIM)
+  endif()
 endfunction()
 
 # Appends VALUE "key", "value" to TRAMOLE_RC_VALUES of the caller; an empty
