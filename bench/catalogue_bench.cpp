@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "bench/worst_case.h"
+#include "tests/support/worst_case.h"
 #include "messages/messages.h"
 #include "platform/os.h"
 #include "platform/os_test.h"

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 quick=()
 if [[ ${1:-} == --quick ]]; then quick=(--quick); fi
 out=$(mktemp "${TMPDIR:-/tmp}/tramole-table.XXXXXX")
-trap 'rm -f "$out" "$out.wine"' EXIT
+trap 'rm -f "$out" "$out.wine" "$out.qdf"' EXIT
 
 "$here/run.sh" --tsv "${quick[@]}" >"$out" 2>/dev/null || { echo "bench/run.sh failed" >&2; exit 1; }
 printf '%-11s %-32s %10s  %-10s %s\n' benchmark figure ratio target verdict
@@ -20,6 +20,14 @@ print_rows() {
     awk -F '\t' -v bench="$1" '{ printf "%-11s %-32s %9.4g%s  %-10s %s\n", bench, $1, $2, $3, $4, $5 }'
 }
 print_rows catalogue "$out"
+
+# qdf build of a generated 50 MB source: peak memory against the source, and time.
+if bash "$here/qdf_build.sh" >"$out.qdf" 2>&1; then
+  print_rows qdf "$out.qdf"
+else
+  echo "qdf: bench/qdf_build.sh failed:" >&2
+  tail -5 "$out.qdf" >&2
+fi
 
 # The forwarding benchmark prints "ratio library/direct  R median of the
 # rounds, ..." (and "#tsv" lines if it ever gets them). Its first argument is

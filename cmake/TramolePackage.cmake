@@ -4,6 +4,8 @@
 #   include/            tramolew.h
 #   lib/                libTRAMOLEW.dll.a (mingw), TRAMOLEW.lib (MSVC), TRAMOLEW.def
 #   lib/cmake/TRAMOLEW/ TRAMOLEWConfig.cmake, TRAMOLEWConfigVersion.cmake
+#   share/tramolew/lang/LANGUAGE/TRAMOLED.QDF
+#                       each translation data/LANGUAGE.po in its own code page
 # dist/ is made by the same install (scripts/dist.sh).
 include(CMakePackageConfigHelpers)
 
@@ -30,13 +32,32 @@ add_custom_command(OUTPUT ${data_file}
   DEPENDS qdf ${data_source}
   COMMENT "Compiling the default English messages into TRAMOLED.QDF (qdf.exe under Wine)"
   VERBATIM)
-add_custom_target(tramole_host_kit ALL DEPENDS ${CMAKE_BINARY_DIR}/TRAMOLEW.lib ${data_file})
+
+# The translations, each in the ANSI code page its .po file names
+# (scripts/langs.sh), in one Wine session.
+file(GLOB translations CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*.po)
+list(FILTER translations EXCLUDE REGEX "/messages\\.en\\.po$")
+set(lang_root ${CMAKE_BINARY_DIR}/share/tramolew)
+set(lang_files)
+foreach(po ${translations})
+  get_filename_component(lang ${po} NAME_WE)
+  list(APPEND lang_files ${lang_root}/lang/${lang}/TRAMOLED.QDF)
+endforeach()
+add_custom_command(OUTPUT ${lang_files}
+  COMMAND ${TRAMOLE_WINE_RUN} session bash ${CMAKE_SOURCE_DIR}/scripts/langs.sh --windows-paths ${lang_root}
+          ${TRAMOLE_WINE_RUN} run $<TARGET_FILE:qdf>
+  DEPENDS qdf ${translations} ${CMAKE_SOURCE_DIR}/scripts/langs.sh
+  COMMENT "Compiling the translations (qdf.exe under Wine)"
+  VERBATIM)
+
+add_custom_target(tramole_host_kit ALL DEPENDS ${CMAKE_BINARY_DIR}/TRAMOLEW.lib ${data_file} ${lang_files})
 
 install(TARGETS TRAMOLEW RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
 install(FILES ${data_file} DESTINATION bin)
 install(TARGETS qdf tramole-host RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/include/tramolew.h DESTINATION include)
 install(FILES ${CMAKE_BINARY_DIR}/TRAMOLEW.lib ${TRAMOLEW_DEF} DESTINATION lib)
+install(DIRECTORY ${lang_root}/lang DESTINATION share/tramolew)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/TRAMOLEWConfig.cmake.in ${CMAKE_BINARY_DIR}/TRAMOLEWConfig.cmake @ONLY)
 # Same major version, 64-bit consumers only.

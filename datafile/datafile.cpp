@@ -1,6 +1,9 @@
+// The data file reader: open with an image when possible, bounded reads at offsets, section lookup.
 #include "datafile/datafile.h"
 
 #include <string.h>
+
+#include "datafile/cycle.h"
 
 // Reads the whole file into the image; 0 when a read fails. A read that
 // delivers 0 bytes ends the file early and leaves the rest of the image zero.
@@ -18,7 +21,7 @@ static int ReadWholeFile(OsFile file, uint8_t* image, uint32_t size) {
 DataFile* DataFileOpen(const char* path) {
   DataFile* file = static_cast<DataFile*>(OsGlobalAlloc(sizeof(DataFile)));
   if (!file) return 0;
-  strncpy(file->path, path, OS_MAX_PATH);
+  strncpy(file->path, path, OS_PATH_BYTES);
   file->file = OsOpenFileForRead(file->path);
   if (file->file == OS_NO_FILE) {
     OsGlobalFree(file);
@@ -105,26 +108,18 @@ uint32_t DataFileFindSection(DataFile* file, const char* name) {
   DataFileReadAt(file, header, QDF_HEADER_SIZE, 0);
   uint32_t limit = QdfGet32(header + QDF_HEADER_DIRECTORY_LIMIT);
 
-  // The chain is followed as stored. An entry whose next offset leads back
-  // into the chain would be compared again and again, so the walk keeps one
-  // earlier position (Brent's cycle detection) and stops when it comes round
-  // to it: every entry of the cycle has then been compared once.
+  // The chain is followed as stored; an entry whose next offset leads back
+  // into the chain ends the walk once every entry of the cycle was compared.
   uint32_t position = QDF_FIRST_ENTRY;
-  uint32_t remembered = position;
-  uint64_t lap = 1;
-  uint64_t steps = 0;
+  CycleGuard guard;
+  CycleGuardStart(&guard, position);
   for (;;) {
     uint32_t got = DataFileReadAt(file, entry, QDF_ENTRY_SIZE, position);
     if (got == DATAFILE_READ_FAILED || got < QDF_ENTRY_SIZE) return 0;
     if (SectionNameMatches(entry, name)) return position < limit ? position : 0;
     uint32_t next = QdfGet32(entry + QDF_ENTRY_NEXT_ENTRY);
-    if (next >= limit || next == remembered) return 0;
+    if (next >= limit || CycleGuardComesRound(&guard, next)) return 0;
     position = next;
-    if (++steps == lap) {
-      remembered = position;
-      lap *= 2;
-      steps = 0;
-    }
   }
 }
 
@@ -133,4 +128,14 @@ void DataFileClose(DataFile* file) {
   file->file = OS_NO_FILE;
   if (file->image) OsGlobalFree(file->image);
   OsGlobalFree(file);
+}
+
+void DataFileWrapImage(DataFile* file, const uint8_t* bytes, uint32_t size) {
+  // Image mode is recognised by a non-null image, so an empty image still
+  // needs a pointer; nothing is ever read through it.
+  static const uint8_t kNoBytes[1] = {0};
+  memset(file, 0, sizeof *file);
+  file->file = OS_NO_FILE;
+  file->image = const_cast<uint8_t*>(size ? bytes : kNoBytes);
+  file->size = size;
 }

@@ -12,7 +12,7 @@
 
 struct DataFile {
   OsFile file;                // open in both modes until DataFileClose
-  char path[OS_MAX_PATH + 1];  // the first 260 characters of the path opened
+  char path[OS_PATH_BYTES + 1];  // the path opened (UTF-8), cut at OS_PATH_BYTES bytes
   uint8_t* image;             // the whole file (image mode), or 0 (file mode)
   uint32_t size;              // bytes of the image; set only when it was obtained
 };
@@ -33,5 +33,10 @@ int DataFileReadString(DataFile* file, uint32_t offset, char* destination);
 uint32_t DataFileFindSection(DataFile* file, const char* name);
 
 void DataFileClose(DataFile* file);
+
+// Sets `file` up as an image-mode reader over `size` bytes the caller keeps
+// alive: nothing is opened, allocated or written, and every read copies from
+// them. Such a reader is not closed with DataFileClose.
+void DataFileWrapImage(DataFile* file, const uint8_t* bytes, uint32_t size);
 
 #endif

@@ -1,3 +1,4 @@
+// The entry procedure the loader calls: process attach and detach, nothing for threads.
 #include "entry/lifecycle.h"
 
 /*

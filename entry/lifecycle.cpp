@@ -1,3 +1,4 @@
+// Process attach and detach: the data file beside the library is loaded and released.
 #include "entry/lifecycle.h"
 
 #include <string.h>
@@ -6,17 +7,16 @@
 #include "platform/path.h"
 
 void OnProcessAttach(void* module) {
-  char own[OS_MAX_PATH];
+  char own[OS_PATH_BYTES];
   memset(own, 0, sizeof own);
-  // A result that fills the whole buffer is a path cut off: use none rather
-  // than a truncated directory.
-  uint32_t length = OsGetModuleFileName(module, own, OS_MAX_PATH);
-  if (length == 0 || length >= OS_MAX_PATH) memset(own, 0, sizeof own);
+  // A path cut off or not convertible would name some other directory, and
+  // the bare name would name the current one: no messages at all. Only a
+  // system that gives no path leaves `own` empty, so the bare name is used.
+  if (OsGetModuleFileName(module, own, sizeof own) == OS_MODULE_PATH_UNUSABLE) return;
 
-  char path[OS_MAX_PATH];
-  // Without a module path the parts are empty and the file is looked for by
-  // its bare name. A path that would not fit is not built: no messages.
-  if (!BuildSiblingPath(own, DATA_FILE_NAME, path)) return;
+  char path[OS_PATH_BYTES];
+  // A data-file path that would not fit is not built: no messages.
+  if (BuildSiblingPath(own, DATA_FILE_NAME, path) != PATH_BUILT) return;
   LoadErrorMessages(path);
 }
 

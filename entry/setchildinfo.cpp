@@ -1,3 +1,4 @@
+// SetChildInfo: the export that does nothing.
 #include "entry/lifecycle.h"
 
 /*

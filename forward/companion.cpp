@@ -1,16 +1,16 @@
+// Companion resolution: from the printer's name to its driver's TRAMOLEU.DLL.
 #include <string.h>
 
 #include "forward/forward.h"
-#include "platform/path.h"
 
-// Loads the companion beside the driver's main file. Only a path whose
-// directory is rooted is loaded: a bare or relative one would let the loader
-// search for the companion, the current directory included.
+PathVerdict BuildCompanionPath(const char* driverPath, char* out) {
+  return BuildRootedSiblingPath(driverPath, COMPANION_FILE_NAME, out);
+}
+
+// Loads the companion beside the driver's main file, by full path only.
 static OsModule LoadBesideDriver(const char* driverPath) {
-  if (!driverPath || driverPath[0] == '\0') return 0;
-  char path[OS_MAX_PATH];
-  if (!BuildSiblingPath(driverPath, COMPANION_FILE_NAME, path)) return 0;
-  if (!PathHasRootedDirectory(path)) return 0;
+  char path[OS_PATH_BYTES];
+  if (BuildCompanionPath(driverPath, path) != PATH_BUILT) return 0;
   return OsLoadLibrary(path);
 }
 
@@ -31,7 +31,7 @@ static OsModule LoadForOpenPrinter(OsPrinter printer) {
 
 OsModule LoadCompanionLibrary(const char* printer) {
   if (!printer) return 0;
-  char name[OS_MAX_PATH];
+  char name[PRINTER_NAME_CHARS + 1];
   memset(name, 0, sizeof name);
   strncpy(name, printer, PRINTER_NAME_CHARS);
   OsPrinter handle = 0;

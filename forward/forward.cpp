@@ -1,3 +1,4 @@
+// The five forwarded setting exports: each loads the companion, calls its entry point of the same name and releases it.
 #include "forward/forward.h"
 
 // Calls the companion's entry point `entryName` with the host's own

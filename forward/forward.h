@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/os.h"
+#include "platform/path.h"
 #include "tramolew.h"
 
 #define COMPANION_FILE_NAME TRAMOLEW_COMPANION_NAME
@@ -13,6 +14,13 @@
 
 // An entry point of the companion, and of the five exports that call it.
 typedef int32_t(TRAMOLE_CALL* CompanionEntry)(const char* printer, uintptr_t value);
+
+// Builds the companion's full path beside the driver's main file in `out`
+// (OS_PATH_BYTES bytes): drive + directory of `driverPath` + COMPANION_FILE_NAME.
+// Anything but PATH_BUILT leaves `out` empty and says which rule refused: no
+// driver path, a directory that is not rooted (the loader would search for
+// it, the current directory included), or a path too long.
+PathVerdict BuildCompanionPath(const char* driverPath, char* out);
 
 // Loads the companion from the directory of the printer's driver. The caller
 // owns the module and releases it with OsFreeLibrary. 0 when none.

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/worst_case.h"
+#include "tests/support/worst_case.h"
 #include "tests/support/qdf_builder.h"
 
 namespace {

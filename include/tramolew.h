@@ -16,7 +16,7 @@
  * directory that holds the DLL itself (never from the current directory or
  * the search path). Replacing the file later changes nothing until the DLL
  * is unloaded and loaded again. A missing or damaged file does not make the
- * load fail: the texts it cannot provide are empty.
+ * load fail: DALVIRE_GetErrorMsg then falls back as it describes.
  *
  * This header is C89, C99 and C++ and needs nothing but the compiler's own
  * <stdint.h> (or, on old MSVC, its built-in integer types).

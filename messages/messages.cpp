@@ -1,6 +1,9 @@
+// The message table: loading the section's texts, lookup with its fallbacks, release.
 #include "messages/messages.h"
 
 #include <string.h>
+
+#include "datafile/cycle.h"
 
 ErrMsgEntry ErrMsgTable[ERRMSG_ENTRIES] = {
     {"ERMSG_00", 0}, {"ERMSG_01", 0}, {"ERMSG_02", 0}, {"ERMSG_03", 0}, {"ERMSG_04", 0},
@@ -59,25 +62,18 @@ void ReadErrMsgSection(DataFile* file) {
 
   // The walk makes as many passes as the stored count asks, but a pass that
   // comes back to a record already read can change nothing (its key either
-  // filled its entry then or never will), so the walk ends when the chain
-  // comes round to one remembered record (Brent's cycle detection). A stored
-  // count far beyond the records then costs no more than the chain itself.
+  // filled its entry then or never will): the walk ends when the chain comes
+  // round. A stored count far beyond the records costs no more than the chain.
   uint32_t record = QdfGet32(entry + QDF_ENTRY_FIRST_RECORD);
-  uint32_t remembered = record;
-  uint64_t lap = 1;
-  uint64_t steps = 0;
+  CycleGuard guard;
+  CycleGuardStart(&guard, record);
   uint8_t bytes[QDF_RECORD_SIZE];
   // Room for any string the reader accepts, so no key can run past it.
   char key[QDF_MAX_STRING];
   for (uint32_t i = 0; i < count; ++i) {
     if (i > 0) {
       record = QdfGet32(bytes + QDF_RECORD_NEXT);
-      if (record == remembered) break;
-      if (++steps == lap) {
-        remembered = record;
-        lap *= 2;
-        steps = 0;
-      }
+      if (CycleGuardComesRound(&guard, record)) break;
     }
     memset(bytes, 0, sizeof bytes);
     DataFileReadAt(file, bytes, QDF_RECORD_SIZE, record);
@@ -88,6 +84,13 @@ void ReadErrMsgSection(DataFile* file) {
   }
 }
 
+/*
+ * DALVIRE_GetErrorMsg: the text of an error message.
+ * PARAMS   code [I] the host's error code, any 32-bit value
+ * RETURNS  the ERMSG_<code> text for codes 0 to 15 when the data file gave
+ *          one, else the ERMSG_XX text, else an empty text; never null. The
+ *          text stays valid until the library is unloaded.
+ */
 extern "C" const char* TRAMOLE_CALL DALVIRE_GetErrorMsg(int32_t code) {
   uint32_t index = (uint32_t)code;
   if (index < ERRMSG_NUMBERED && ErrMsgTable[index].text) return ErrMsgTable[index].text;

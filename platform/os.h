@@ -20,20 +20,29 @@ typedef void* OsFile;     // open file, or OS_NO_FILE
 typedef void* OsModule;   // loaded library, or 0
 typedef void* OsPrinter;  // open printer, or 0
 
-// CreateFileA reports "no file" with the all-ones handle, not with 0.
+// CreateFileW reports "no file" with the all-ones handle, not with 0.
 #define OS_NO_FILE ((OsFile)(intptr_t)-1)
 
 // Result of the 32-bit file queries when they fail.
 #define OS_FAILED_U32 0xFFFFFFFFu
 
-// Room of every path buffer, terminator included.
+// Paths cross this seam as UTF-8. The Windows backend converts them to and
+// from UTF-16 and calls the wide functions, so no code page ever changes
+// which file a path names.
+//
+// Longest path the library builds, in UTF-16 units with the terminator: the
+// system's limit, in any script.
 #define OS_MAX_PATH 260
-// Room of the path parts that OsSplitPath fills.
-#define OS_MAX_DRIVE 3
-#define OS_MAX_DIR 256
-#define OS_MAX_FNAME 256
+// Bytes of a UTF-8 path buffer that holds OS_MAX_PATH - 1 units: each unit
+// takes at most three bytes (a surrogate pair, two units, takes four).
+#define OS_PATH_BYTES (3 * (OS_MAX_PATH - 1) + 1)
+// Longest path the system gives at all (long-path form), in UTF-16 units
+// with the terminator, and the bytes of its UTF-8 form.
+#define OS_LONG_PATH_UNITS 32768
+#define OS_LONG_PATH_BYTES (3 * (OS_LONG_PATH_UNITS - 1) + 1)
 
-// Level-2 driver information as the spooler lays it out (DRIVER_INFO_2A).
+// Level-2 driver information as the spooler lays it out. OsGetPrinterDriver2
+// gives pDriverPath in UTF-8 and no other name (the rest are 0).
 struct OsDriverInfo2 {
   uint32_t cVersion;
   char* pName;
@@ -43,12 +52,17 @@ struct OsDriverInfo2 {
   char* pConfigFile;
 };
 
-// Own module: GetModuleFileNameA(module, buffer, room). Returns the number
-// of characters stored without the terminator; 0 on failure. A result equal
-// to room means the path was cut off.
-uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room);
+// Own module: GetModuleFileNameW into a buffer for the longest path, then
+// the path in UTF-8 into `buffer` (`room` bytes), which is left empty unless
+// the result is OS_MODULE_PATH_FOUND.
+enum OsModulePath {
+  OS_MODULE_PATH_FOUND,     // the whole path, terminated
+  OS_MODULE_PATH_NONE,      // the system gives no path at all (the call failed)
+  OS_MODULE_PATH_UNUSABLE,  // the path was cut off, or its UTF-8 form is invalid or does not fit
+};
+OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room);
 
-// Files: CreateFileA for reading (share read, open existing), GetFileSize
+// Files: CreateFileW for reading (share read, open existing), GetFileSize
 // (low word), ReadFile, SetFilePointer from the start, CloseHandle.
 OsFile OsOpenFileForRead(const char* path);
 uint32_t OsGetFileSize(OsFile file);
@@ -63,23 +77,23 @@ void* OsGlobalLock(void* memory);
 void OsGlobalFreeLocked(void* pointer);
 void OsGlobalFree(void* memory);
 
-// Loader: LoadLibraryA, GetProcAddress, FreeLibrary.
+// Loader: LoadLibraryW, GetProcAddress, FreeLibrary.
 OsModule OsLoadLibrary(const char* path);
 void* OsGetProcAddress(OsModule module, const char* name);
 void OsFreeLibrary(OsModule module);
 
-// Spooler: OpenPrinterA with no defaults, GetPrinterDriverA for level 2 of
-// the caller's own environment, ClosePrinter.
+// OsOpenFileForRead and OsLoadLibrary take a UTF-8 path of at most
+// OS_MAX_PATH - 1 units; one that is longer or not valid UTF-8 opens nothing.
+
+// Spooler: OpenPrinterA with the host's 8-bit name and no defaults,
+// GetPrinterDriverW for level 2 of the caller's own environment (its driver
+// path converted to UTF-8 inside the caller's block; a path that cannot be
+// converted fails the call), ClosePrinter.
 int OsOpenPrinter(const char* name, OsPrinter* printer);
 int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t* needed);
 void OsClosePrinter(OsPrinter printer);
 
-// Run-time library: _splitpath with msvcrt's meaning (both '\' and '/'
-// separate; a drive is a letter and a colon) and _strnicmp (ASCII case).
-// OsSplitPath first measures the parts and, when one would not fit its
-// buffer, fills nothing but empty parts and returns 0; else it returns 1.
-int OsSplitPath(const char* path, char drive[OS_MAX_DRIVE], char dir[OS_MAX_DIR],
-                char fname[OS_MAX_FNAME]);
+// Run-time library: _strnicmp (ASCII case).
 int OsStrnicmp(const char* a, const char* b, size_t count);
 
 #endif

@@ -38,10 +38,6 @@ struct PrinterEntry {
   OsPrinterScript script;
 };
 
-struct OpenPrinterRecord {
-  PrinterEntry entry;
-};
-
 Fault gFaults[OS_FAULT_KINDS];
 std::map<std::string, PrinterEntry> gPrinters;
 thread_local std::string tLastPrinterName;
@@ -136,9 +132,11 @@ const char* OsTestLastPrinterName() { return tLastPrinterName.c_str(); }
 
 // ---- own module --------------------------------------------------------------
 
-uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
+OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   (void)module;
-  if (Hit(OS_FAULT_MODULE_PATH) || room == 0) return 0;
+  if (room == 0) return OS_MODULE_PATH_UNUSABLE;
+  buffer[0] = '\0';
+  if (Hit(OS_FAULT_MODULE_PATH)) return OS_MODULE_PATH_NONE;
   std::string path;
   {
     std::lock_guard<std::mutex> guard(gLock);
@@ -146,24 +144,30 @@ uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
   }
   if (path.empty()) {
     Dl_info info;
-    if (!dladdr((void*)&OsGetModuleFileName, &info) || !info.dli_fname) return 0;
+    if (!dladdr((void*)&OsGetModuleFileName, &info) || !info.dli_fname) return OS_MODULE_PATH_NONE;
     path = info.dli_fname;
   }
-  // Like GetModuleFileNameA: a path that does not fit is cut off, terminated,
-  // and the result is the whole room.
-  if (path.size() >= room) {
-    memcpy(buffer, path.data(), room - 1);
-    buffer[room - 1] = '\0';
-    return room;
-  }
+  // As the Windows backend: the wide path fills its buffer (cut off), holds
+  // what UTF-8 cannot carry (modelled by text that is not valid UTF-8), or
+  // its UTF-8 form does not fit the caller's room.
+  if (PathUnits(path.data(), path.size()) >= OS_LONG_PATH_UNITS) return OS_MODULE_PATH_UNUSABLE;
+  if (!Utf8IsValid(path.data(), path.size())) return OS_MODULE_PATH_UNUSABLE;
+  if (path.size() >= room) return OS_MODULE_PATH_UNUSABLE;
   memcpy(buffer, path.c_str(), path.size() + 1);
-  return (uint32_t)path.size();
+  return OS_MODULE_PATH_FOUND;
+}
+
+// What the Windows backend can hand to a wide call: valid UTF-8 of at most
+// OS_MAX_PATH - 1 units.
+static bool Widens(const char* path) {
+  size_t bytes = strnlen(path, OS_PATH_BYTES);
+  return bytes < OS_PATH_BYTES && PathUnits(path, bytes) < OS_MAX_PATH && Utf8IsValid(path, bytes);
 }
 
 // ---- files -------------------------------------------------------------------
 
 OsFile OsOpenFileForRead(const char* path) {
-  if (Hit(OS_FAULT_OPEN_FILE)) return OS_NO_FILE;
+  if (Hit(OS_FAULT_OPEN_FILE) || !Widens(path)) return OS_NO_FILE;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return OS_NO_FILE;
   struct stat st;
@@ -229,7 +233,7 @@ void OsGlobalFree(void* memory) {
 // ---- loader ------------------------------------------------------------------
 
 OsModule OsLoadLibrary(const char* path) {
-  if (Hit(OS_FAULT_LOAD_LIBRARY)) return nullptr;
+  if (Hit(OS_FAULT_LOAD_LIBRARY) || !Widens(path)) return nullptr;
   void* module;
   {
     std::lock_guard<std::mutex> guard(gLoaderLock);
@@ -269,20 +273,22 @@ int OsOpenPrinter(const char* name, OsPrinter* printer) {
     entry = it->second;
   }
   if (entry.script == OS_PRINTER_OPEN_FAILS) return 0;
-  *printer = new OpenPrinterRecord{entry};
+  *printer = new PrinterEntry(entry);  // the open printer is a copy of its entry
   ++gPrintersOpen;
   return 1;
 }
 
 int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t* needed) {
   if (Hit(OS_FAULT_GET_DRIVER) || !printer) return 0;
-  const PrinterEntry& entry = static_cast<OpenPrinterRecord*>(printer)->entry;
+  const PrinterEntry& entry = *static_cast<PrinterEntry*>(printer);
   if (entry.script == OS_PRINTER_NO_SIZE) return 0;
   bool hasPath = entry.script != OS_PRINTER_NO_PATH;
   uint32_t want = (uint32_t)sizeof(OsDriverInfo2) + (hasPath ? (uint32_t)entry.driverPath.size() + 1 : 0);
   *needed = want;
   if (!buffer || size < want) return 0;
   if (entry.script == OS_PRINTER_SECOND_QUERY_FAILS) return 0;
+  // A driver path that is not valid UTF-8 models one the backend cannot convert.
+  if (hasPath && !Utf8IsValid(entry.driverPath.data(), entry.driverPath.size())) return 0;
   OsDriverInfo2* info = static_cast<OsDriverInfo2*>(buffer);
   memset(info, 0, sizeof *info);
   info->cVersion = 3;
@@ -296,27 +302,12 @@ int OsGetPrinterDriver2(OsPrinter printer, void* buffer, uint32_t size, uint32_t
 
 void OsClosePrinter(OsPrinter printer) {
   if (!printer) return;
-  delete static_cast<OpenPrinterRecord*>(printer);
+  delete static_cast<PrinterEntry*>(printer);
   --gPrintersOpen;
 }
 #endif
 
 // ---- run-time library --------------------------------------------------------
-
-int OsSplitPath(const char* path, char drive[OS_MAX_DRIVE], char dir[OS_MAX_DIR],
-                char fname[OS_MAX_FNAME]) {
-  drive[0] = dir[0] = fname[0] = '\0';
-  PathPartLengths n;
-  MeasurePathParts(path, &n);
-  if (n.drive >= OS_MAX_DRIVE || n.dir >= OS_MAX_DIR || n.fname >= OS_MAX_FNAME) return 0;
-  memcpy(drive, path, n.drive);
-  drive[n.drive] = '\0';
-  memcpy(dir, path + n.drive, n.dir);
-  dir[n.dir] = '\0';
-  memcpy(fname, path + n.drive + n.dir, n.fname);
-  fname[n.fname] = '\0';
-  return 1;
-}
 
 int OsStrnicmp(const char* a, const char* b, size_t count) {
   for (size_t i = 0; i < count; ++i) {

@@ -16,7 +16,7 @@ enum OsFaultKind {
   OS_FAULT_READ,          // OsReadFile fails
   OS_FAULT_SHORT_READ,    // OsReadFile delivers half of what was asked
   OS_FAULT_SEEK,          // OsSetFilePointer fails
-  OS_FAULT_MODULE_PATH,   // OsGetModuleFileName fails
+  OS_FAULT_MODULE_PATH,   // OsGetModuleFileName gives no path (the call failed)
   OS_FAULT_OPEN_PRINTER,  // OsOpenPrinter fails
   OS_FAULT_GET_DRIVER,    // OsGetPrinterDriver2 fails, storing no size
   OS_FAULT_LOAD_LIBRARY,  // OsLoadLibrary gives none
@@ -41,9 +41,10 @@ int64_t OsOpenFiles();
 int64_t OsOpenPrinters();
 int64_t OsLoadedModules();
 
-// Own module path: the chosen text stands in for the real path (0 restores
-// the real one). A text of OS_MAX_PATH characters or more is cut off the way
-// GetModuleFileNameA cuts it.
+// Own module path: the chosen UTF-8 text stands in for the real path (0
+// restores the real one). A text of OS_LONG_PATH_UNITS UTF-16 units or more
+// is a path cut off; a text that is not valid UTF-8 stands for a wide path
+// the backend cannot convert. Both give OS_MODULE_PATH_UNUSABLE.
 void OsTestSetModulePath(const char* path);
 
 // Printer table. Each printer maps a name to its driver's main file, or

@@ -1,6 +1,7 @@
 // Windows backend of the platform seam: each operation is the real kernel32
-// or msvcrt call. The spooler calls live in os_win_spooler.cpp, so that a
-// program without printers imports no WINSPOOL.DRV.
+// or msvcrt call, paths converted between UTF-8 and UTF-16. The spooler
+// calls live in os_win_spooler.cpp, so that a program without printers
+// imports no WINSPOOL.DRV.
 #include <windows.h>
 
 #include <stddef.h>
@@ -8,14 +9,27 @@
 #include <string.h>
 
 #include "platform/os.h"
-#include "platform/path.h"
+#include "platform/os_win_text.h"
 
-uint32_t OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
-  return GetModuleFileNameA(static_cast<HMODULE>(module), buffer, room);
+OsModulePath OsGetModuleFileName(void* module, char* buffer, uint32_t room) {
+  if (room == 0) return OS_MODULE_PATH_UNUSABLE;
+  buffer[0] = '\0';
+  // Room for the longest path the system has; a result that fills it was cut off.
+  WCHAR wide[OS_LONG_PATH_UNITS];
+  DWORD units = GetModuleFileNameW(static_cast<HMODULE>(module), wide, OS_LONG_PATH_UNITS);
+  if (units == 0) return OS_MODULE_PATH_NONE;
+  if (units >= OS_LONG_PATH_UNITS) return OS_MODULE_PATH_UNUSABLE;
+  if (!Utf8Text(wide, (int)units, buffer, room)) {
+    buffer[0] = '\0';
+    return OS_MODULE_PATH_UNUSABLE;
+  }
+  return OS_MODULE_PATH_FOUND;
 }
 
 OsFile OsOpenFileForRead(const char* path) {
-  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  WCHAR wide[OS_MAX_PATH];
+  if (!WidePath(path, wide)) return OS_NO_FILE;
+  return CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -46,23 +60,16 @@ void OsGlobalFreeLocked(void* pointer) {
 
 void OsGlobalFree(void* memory) { GlobalFree(memory); }
 
-OsModule OsLoadLibrary(const char* path) { return LoadLibraryA(path); }
+OsModule OsLoadLibrary(const char* path) {
+  WCHAR wide[OS_MAX_PATH];
+  if (!WidePath(path, wide)) return nullptr;
+  return LoadLibraryW(wide);
+}
 
 void* OsGetProcAddress(OsModule module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 void OsFreeLibrary(OsModule module) { FreeLibrary(static_cast<HMODULE>(module)); }
-
-int OsSplitPath(const char* path, char drive[OS_MAX_DRIVE], char dir[OS_MAX_DIR],
-                char fname[OS_MAX_FNAME]) {
-  drive[0] = dir[0] = fname[0] = '\0';
-  // _splitpath does not know the size of our buffers: measure first.
-  PathPartLengths n;
-  MeasurePathParts(path, &n);
-  if (n.drive >= OS_MAX_DRIVE || n.dir >= OS_MAX_DIR || n.fname >= OS_MAX_FNAME) return 0;
-  _splitpath(path, drive, dir, fname, nullptr);
-  return 1;
-}
 
 int OsStrnicmp(const char* a, const char* b, size_t count) { return _strnicmp(a, b, count); }

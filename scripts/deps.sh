@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine64
+  wine64 locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   llvm-14 lld-14
   gettext
   osslsigncode openssl python3 git unzip
+  time  # bench/qdf_build.sh measures peak memory with GNU time
 )
 
 missing=()

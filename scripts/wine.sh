@@ -8,6 +8,9 @@
 #   wine.sh [--wine WINE64] PREFIX regedit FILE  import a .reg file into the prefix's registry
 #   wine.sh [--wine WINE64] PREFIX once PROGRAM [ARGS...]
 #                                                up, run, down: one program in a prefix of its own
+#   wine.sh [--wine WINE64] PREFIX session COMMAND [ARGS...]
+#                                                up, then the host COMMAND (which runs programs
+#                                                with 'run'), then down
 #
 # WINE64 defaults to wine64 on PATH, then /usr/lib/wine/wine64. A missing Wine
 # is an error, never a skip: a test run without Wine has tested nothing.
@@ -20,7 +23,7 @@ if [[ ${1-} == --wine ]]; then
   shift 2
 fi
 if [[ $# -lt 2 ]]; then
-  sed -n '2,14p' "$0" >&2
+  sed -n '2,17p' "$0" >&2
   exit 2
 fi
 prefix=$1
@@ -85,12 +88,12 @@ case $command in
     [[ -f $booted_marker ]] || fail "prefix $WINEPREFIX is not booted: run 'up' first"
     exec "$wine64" "$@"
     ;;
-  once)
-    [[ $# -ge 1 ]] || fail "once: no program given"
+  once|session)
+    [[ $# -ge 1 ]] || fail "$command: no command given"
     self=(bash "$0" --wine "$wine64" "$WINEPREFIX")
     "${self[@]}" up
     trap '"${self[@]}" down' EXIT
-    "${self[@]}" run "$@"
+    if [[ $command == once ]]; then "${self[@]}" run "$@"; else "$@"; fi
     ;;
   regedit)
     [[ $# -eq 1 && -f $1 ]] || fail "regedit: no .reg file '${1-}'"
@@ -101,6 +104,6 @@ case $command in
     "$wine64" regedit /S "Z:${file//\//\\}"
     ;;
   *)
-    fail "unknown command '$command' (up, down, run, once, regedit)"
+    fail "unknown command '$command' (up, down, run, once, session, regedit)"
     ;;
 esac

@@ -18,6 +18,7 @@
 #include "messages/messages.h"
 #include "platform/os_test.h"
 #include "tests/support/companion.h"
+#include "tests/support/probes.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -44,25 +45,21 @@ struct PrinterCase {
   const char* name;
   const char* companion;  // variant directory, or 0 for a printer the spooler does not know
   OsPrinterScript script;
-  int32_t (*answer)(const ForwardExport& e);
-  bool reachesCompanion;  // for the export DALVIRE_FixSetting, see answer
+  bool reachesCompanion;  // false: no companion is loaded at all
 };
-int32_t Full(const ForwardExport& e) { return FullAnswer(e); }
-int32_t Missing(const ForwardExport& e) { return e.number == 5 ? 99 : 1000 + e.number; }
-int32_t Zero(const ForwardExport&) { return 0; }
-int32_t NotCalled(const ForwardExport&) { return 99; }
 const PrinterCase kPrinters[] = {
-    {"Office Full", "full", OS_PRINTER_OK, Full, true},
-    {"Office Missing", "missing", OS_PRINTER_OK, Missing, true},
-    {"Office Zero", "zero", OS_PRINTER_OK, Zero, true},
-    {"Office NinetyNine", "ninetynine", OS_PRINTER_OK, NotCalled, true},
-    {"Office NoSize", "full", OS_PRINTER_NO_SIZE, NotCalled, false},
-    {"Nowhere", nullptr, OS_PRINTER_OK, NotCalled, false},
+    {"Office Full", "full", OS_PRINTER_OK, true},
+    {"Office Missing", "missing", OS_PRINTER_OK, true},
+    {"Office Zero", "zero", OS_PRINTER_OK, true},
+    {"Office NinetyNine", "ninetynine", OS_PRINTER_OK, true},
+    {"Office NoSize", "full", OS_PRINTER_NO_SIZE, false},
+    {"Nowhere", nullptr, OS_PRINTER_OK, false},
 };
+// What export `e` must answer for printer `p`.
+int32_t Answer(const PrinterCase& p, const ForwardExport& e) {
+  return p.reachesCompanion ? VariantAnswer(p.companion, e) : FORWARD_NOT_CALLED;
+}
 
-const int32_t kCodes[] = {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                          INT32_MAX, INT32_MIN};
-const size_t kCodeCount = sizeof kCodes / sizeof kCodes[0];
 
 // First mismatch seen by any thread, and how many there were.
 struct Failures {
@@ -91,8 +88,8 @@ TEST(Concurrency, AllExportsFromEightThreads) {
   const int64_t allocations = OsLiveAllocations();
 
   ASSERT_EQ(DllMain(nullptr, ENTRY_PROCESS_ATTACH, nullptr), 1);
-  const char* expected[kCodeCount];
-  for (size_t i = 0; i < kCodeCount; ++i) expected[i] = DALVIRE_GetErrorMsg(kCodes[i]);
+  const char* expected[kProbeCodeCount];
+  for (size_t i = 0; i < kProbeCodeCount; ++i) expected[i] = DALVIRE_GetErrorMsg(kProbeCodes[i]);
   ASSERT_EQ(std::string(expected[8]), "Message number 7 from the data file.") << "the messages did not load";
 
   Failures failures;
@@ -113,11 +110,11 @@ TEST(Concurrency, AllExportsFromEightThreads) {
         uintptr_t value = (uintptr_t)0xA5ull << 56 | (uintptr_t)thread << 40 | round;
         int calls = LastCompanionCall().calls;
         int32_t got = e.call(name.c_str(), value);
-        int32_t want = p.answer(e);
+        int32_t want = Answer(p, e);
         if (got != want)
           failures.Add(std::string(e.name) + " for " + p.name + ": got " + std::to_string(got) + ", expected " +
                        std::to_string(want));
-        bool reached = p.reachesCompanion && !(p.answer == Missing && e.number == 5);
+        bool reached = p.reachesCompanion && VariantHasEntry(p.companion, e);
         if (LastCompanionCall().calls != calls + (reached ? 1 : 0)) {
           failures.Add(std::string(e.name) + " for " + p.name + ": companion calls on this thread, got " +
                        std::to_string(LastCompanionCall().calls - calls) + ", expected " + (reached ? "1" : "0"));
@@ -127,10 +124,10 @@ TEST(Concurrency, AllExportsFromEightThreads) {
         }
         ++forwarded[thread];
       }
-      for (size_t i = 0; i < kCodeCount; ++i) {
-        const char* text = DALVIRE_GetErrorMsg(kCodes[i]);
+      for (size_t i = 0; i < kProbeCodeCount; ++i) {
+        const char* text = DALVIRE_GetErrorMsg(kProbeCodes[i]);
         if (text != expected[i])
-          failures.Add("DALVIRE_GetErrorMsg(" + std::to_string(kCodes[i]) + "): got \"" + text +
+          failures.Add("DALVIRE_GetErrorMsg(" + std::to_string(kProbeCodes[i]) + "): got \"" + text +
                        "\", expected \"" + expected[i] + "\"");
       }
       if (SetChildInfo() != 0) failures.Add("SetChildInfo: not 0");
@@ -156,8 +153,8 @@ TEST(Concurrency, AllExportsFromEightThreads) {
 
   // The table is unchanged by the threads' attach and detach, and empty after
   // process detach; nothing is left open or loaded.
-  for (size_t i = 0; i < kCodeCount; ++i)
-    EXPECT_EQ(DALVIRE_GetErrorMsg(kCodes[i]), expected[i]) << "code " << kCodes[i] << " changed";
+  for (size_t i = 0; i < kProbeCodeCount; ++i)
+    EXPECT_EQ(DALVIRE_GetErrorMsg(kProbeCodes[i]), expected[i]) << "code " << kProbeCodes[i] << " changed";
   DllMain(nullptr, ENTRY_PROCESS_DETACH, nullptr);
   EXPECT_EQ(std::string(DALVIRE_GetErrorMsg(0)), "") << "text left after process detach";
   EXPECT_EQ(OsLiveAllocations(), allocations) << "allocations left, got " << OsLiveAllocations() << ", expected "

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "datafile/cycle.h"
 #include "datafile/datafile.h"
 #include "tests/support/modes.h"
+#include "tests/support/paths.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/stand_in.h"
 #include "tests/support/temp_dir.h"
@@ -275,17 +277,59 @@ TEST_F(DataFileFileMode, OpenFailsCleanly) {
   }
 }
 
-TEST_F(DataFileFileMode, PathIsCutAt260Characters) {
-  // The record keeps the first 260 characters; a longer path opens that copy.
-  TempDir dir;
-  std::string path = dir.path() + "/";
-  path += std::string(OS_MAX_PATH - path.size(), 'p');
-  std::string written = dir.Write(path.substr(dir.path().size() + 1), BuildMessageFile(TypicalMessages()));
-  ASSERT_EQ(written.size(), (size_t)OS_MAX_PATH);
-  DataFile* f = DataFileOpen((written + "-ignored").c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(std::string(f->path), written);
-  DataFileClose(f);
+TEST_F(DataFileFileMode, OpensAPathOf259UnitsInAnyScriptButNot260) {
+  // The system's limit counts UTF-16 units, not bytes: a 259-unit CJK path
+  // takes about 700 bytes of UTF-8 and must still open.
+  const struct {
+    const char* name;
+    const char* character;
+    size_t units;
+    bool opens;
+  } cases[] = {
+      {"ASCII, 259", "p", 259, true},         {"ASCII, 260", "p", 260, false},
+      {"Cyrillic, 259", PATH_CYRILLIC, 259, true}, {"Cyrillic, 260", PATH_CYRILLIC, 260, false},
+      {"CJK, 259", PATH_CJK, 259, true},       {"CJK, 260", PATH_CJK, 260, false},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::string path = PathOfUnits(dir.path(), c.character, c.units, "TRAMOLED.QDF");
+    ASSERT_EQ(Utf16Units(path), c.units) << c.name;
+    std::string written = dir.Write(path.substr(dir.path().size() + 1), BuildMessageFile(TypicalMessages()));
+    DataFile* f = DataFileOpen(written.c_str());
+    EXPECT_EQ(f != nullptr, c.opens) << c.name << ": got " << (f ? "opened" : "not opened") << ", " << path.size()
+                                     << " bytes";
+    if (!f) continue;
+    EXPECT_EQ(std::string(f->path), written) << c.name;
+    DataFileClose(f);
+  }
+}
+
+TEST(CycleGuard, EndsEveryChainAfterVisitingAllOfIt) {
+  // Position p leads to p + 1, and the last one back to `loopTo`.
+  const struct {
+    const char* name;
+    uint32_t length;
+    uint32_t loopTo;
+  } cases[] = {
+      {"self loop at the start", 1, 0}, {"self loop after a tail", 5, 4}, {"whole chain a cycle", 9, 0},
+      {"long tail, short cycle", 1000, 990}, {"short tail, long cycle", 1000, 3}, {"cycle of 2", 2, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<int> visits(c.length, 0);
+    CycleGuard guard;
+    uint32_t position = 0;
+    CycleGuardStart(&guard, position);
+    uint32_t steps = 0;
+    for (;;) {
+      ++visits[position];
+      uint32_t next = position + 1 == c.length ? c.loopTo : position + 1;
+      if (CycleGuardComesRound(&guard, next)) break;
+      position = next;
+      ASSERT_LT(++steps, 4 * c.length) << c.name << ": the walk does not end";
+    }
+    for (uint32_t p = 0; p < c.length; ++p)
+      EXPECT_GE(visits[p], 1) << c.name << ": position " << p << " was never visited";
+  }
 }
 
 }  // namespace

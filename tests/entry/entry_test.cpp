@@ -10,6 +10,7 @@
 
 #include "entry/lifecycle.h"
 #include "messages/messages.h"
+#include "tests/support/paths.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/stand_in.h"
 #include "tests/support/temp_dir.h"
@@ -86,30 +87,82 @@ TEST_F(EntryTest, NoDataFileLoadsNothingButSucceeds) {
 }
 
 TEST_F(EntryTest, WithoutItsOwnPathTheBareNameIsUsed) {
-  // The current directory holds "cwd"; a directory that a wrong path would
-  // reach holds "wrong".
+  // The platform gives no path at all: the data file is looked for by its
+  // bare name, in the current directory.
   std::string cwd = MakeDir("cwd");
   dir_.Write("cwd/TRAMOLED.QDF", FallbackOnly("cwd"));
   InDirectory in(cwd);
-
   OsFaultArm(OS_FAULT_MODULE_PATH, 1);
-  EXPECT_EQ(Attach(), "cwd") << "the platform gives no path";
+  EXPECT_EQ(Attach(), "cwd");
   EXPECT_EQ(OsFaultFired(OS_FAULT_MODULE_PATH), 1u);
   Detach();
+}
 
-  // A module path cut off at the buffer's end would name a directory that
-  // is not the library's. It is not used.
+TEST_F(EntryTest, AnUnusablePathLoadsNothingAndNeverTheCurrentDirectory) {
+  // The current directory holds a planted data file; a directory that a
+  // cut-off path would reach holds another.
+  std::string cwd = MakeDir("cwd");
+  dir_.Write("cwd/TRAMOLED.QDF", FallbackOnly("planted"));
   std::string sub = MakeDir("d");
   dir_.Write("d/TRAMOLED.QDF", FallbackOnly("wrong"));
-  std::string longPath = sub + "/" + std::string(OS_MAX_PATH, 'x') + "/TRAMOLEW.dll";
-  OsTestSetModulePath(longPath.c_str());
-  EXPECT_EQ(Attach(), "cwd") << "cut-off path";
-  Detach();
+  InDirectory in(cwd);
+  const struct {
+    const char* name;
+    std::string modulePath;
+  } cases[] = {
+      {"cut off (fills the system's buffer)", sub + "/" + std::string(OS_LONG_PATH_UNITS, 'x') + "/TRAMOLEW.dll"},
+      {"long path whose UTF-8 form does not fit", sub + "/" + std::string(OS_PATH_BYTES, 'x') + "/TRAMOLEW.dll"},
+      {"not convertible to UTF-8", sub + "/\xED\xA0\x80/TRAMOLEW.dll"},
+  };
+  for (const auto& c : cases) {
+    OsTestSetModulePath(c.modulePath.c_str());
+    uint32_t opens = OsFaultCalls(OS_FAULT_OPEN_FILE);
+    EXPECT_EQ(Attach(), "") << c.name;
+    EXPECT_EQ(OsFaultCalls(OS_FAULT_OPEN_FILE), opens) << c.name << ": a file was opened";
+    Detach();
+  }
+}
+
+TEST_F(EntryTest, FindsItsOwnDataFileInAnyScriptUpToTheLongestPath) {
+  // Look-alike directories hold decoys: a library in "Ĉafe" must not read
+  // "Cafe", the best-fit ANSI form of its directory.
+  std::string cwd = MakeDir("cwd");
+  dir_.Write("cwd/TRAMOLED.QDF", FallbackOnly("planted"));
+  MakeDir("Cafe");
+  dir_.Write("Cafe/TRAMOLED.QDF", FallbackOnly("decoy"));
+  InDirectory in(cwd);
+  const struct {
+    const char* name;
+    std::string library;  // empty: the directory is made to the given length
+    const char* character;
+    size_t units;  // of the data-file path (the library's own path is as long)
+    const char* expected;
+  } cases[] = {
+      {"Latin, lossy in ANSI", "Ĉafe", nullptr, 0, "Latin, lossy in ANSI"},
+      {"Cyrillic", "Драйвер", nullptr, 0, "Cyrillic"},
+      {"CJK", PATH_CJK_DIR, nullptr, 0, "CJK"},
+      {"259 units, ASCII", "", "a", 259, "259 units, ASCII"},
+      {"259 units, CJK", "", PATH_CJK, 259, "259 units, CJK"},
+      {"260 units, ASCII", "", "a", 260, ""},
+      {"260 units, CJK", "", PATH_CJK, 260, ""},
+  };
+  for (const auto& c : cases) {
+    std::string data = c.library.empty() ? PathOfUnits(dir_.path(), c.character, c.units, "TRAMOLED.QDF")
+                                         : MakeDir(c.library) + "/TRAMOLED.QDF";
+    dir_.Write(data.substr(dir_.path().size() + 1), FallbackOnly(c.name));
+    std::string module = data.substr(0, data.size() - strlen("TRAMOLED.QDF")) + "TRAMOLEW.dll";
+    OsTestSetModulePath(module.c_str());
+    uint32_t opens = OsFaultCalls(OS_FAULT_OPEN_FILE);
+    std::string got = Attach();
+    EXPECT_EQ(got, c.expected) << c.name << ": got \"" << got << "\", expected \"" << c.expected << "\"";
+    if (!*c.expected) EXPECT_EQ(OsFaultCalls(OS_FAULT_OPEN_FILE), opens) << c.name << ": a file was opened";
+    Detach();
+  }
 }
 
 TEST_F(EntryTest, DataFilePathThatWouldNotFitIsNotBuilt) {
   // A short module name leaves a directory whose data-file path needs more
-  // than 260 bytes; a cut-off copy of it must not be opened.
+  // than 259 units; a cut-off copy of it must not be opened.
   std::string dir = dir_.path() + "/";
   size_t room = 250 - dir.size();  // directory of 250 characters with its separator
   std::string deep = dir + std::string(room - 1, 'p');

@@ -13,17 +13,12 @@
 #include "messages/messages.h"
 #include "platform/os_test.h"
 #include "tests/support/companion.h"
+#include "tests/support/modes.h"
+#include "tests/support/probes.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-}  // namespace
-
-namespace {
-
-const int32_t kCodes[] = {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                          INT32_MAX, INT32_MIN};
 
 // ---- load path -----------------------------------------------------------------
 
@@ -43,17 +38,6 @@ Outcome NothingLoaded() {
   Outcome o;
   for (EntryState& e : o.entry) e = NO_TEXT;
   return o;
-}
-
-// How the file is opened.
-enum LoadMode {
-  IMAGE,           // the whole file in memory
-  FILE_BY_SIZE,    // file mode: the size query fails
-  FILE_BY_IMAGE,   // file mode: the image allocation fails
-};
-
-const char* ModeName(LoadMode mode) {
-  return mode == IMAGE ? "image" : mode == FILE_BY_SIZE ? "file mode (no size)" : "file mode (no image block)";
 }
 
 // The data file: one empty section ahead of the message section, the 17
@@ -112,7 +96,7 @@ struct DataFileFixture {
 
 struct LoadSweep {
   const char* name;
-  LoadMode mode;
+  OpenMode mode;  // Image, FileNoSize or FileNoMemory
   OsFaultKind kind;
 };
 
@@ -125,16 +109,17 @@ struct Step {
 
 Step ExpectedStep(const DataFileFixture& f, const LoadSweep& s, uint32_t n) {
   const uint32_t texts = (uint32_t)f.messages.size();
-  if (s.mode == IMAGE) {
+  const uint32_t firstText = FirstTextAllocation(s.mode);
+  if (s.mode == OpenMode::Image) {
     switch (s.kind) {
       case OS_FAULT_ALLOC:
         // The reader's record: no file; the image: file mode; then one text block each.
-        if (n == 1) return {NothingLoaded(), 2 + texts};
-        if (n == 2) return {AllLoaded(), 2 + texts};
+        if (n == LOAD_ALLOC_RECORD) return {NothingLoaded(), firstText - 1 + texts};
+        if (n == LOAD_ALLOC_IMAGE) return {AllLoaded(), firstText - 1 + texts};
         {
           Outcome o = AllLoaded();
-          if (n - 3 < texts) o.entry[n - 3] = NO_TEXT;
-          return {o, 2 + texts};
+          if (n - firstText < texts) o.entry[n - firstText] = NO_TEXT;
+          return {o, firstText - 1 + texts};
         }
       case OS_FAULT_OPEN_FILE:
         return {NothingLoaded(), 1};
@@ -145,12 +130,12 @@ Step ExpectedStep(const DataFileFixture& f, const LoadSweep& s, uint32_t n) {
     }
   }
   switch (s.kind) {
-    case OS_FAULT_ALLOC:  // only reached with FILE_BY_SIZE: no image block is asked for
-      if (n == 1) return {NothingLoaded(), 1 + texts};
+    case OS_FAULT_ALLOC:  // only reached with FileNoSize: no image block is asked for
+      if (n == LOAD_ALLOC_RECORD) return {NothingLoaded(), firstText - 1 + texts};
       {
         Outcome o = AllLoaded();
-        if (n - 2 < texts) o.entry[n - 2] = NO_TEXT;
-        return {o, 1 + texts};
+        if (n - firstText < texts) o.entry[n - firstText] = NO_TEXT;
+        return {o, firstText - 1 + texts};
       }
     case OS_FAULT_READ:
     case OS_FAULT_SEEK:
@@ -173,8 +158,7 @@ TEST_P(LoadFaultSweep, EachCallFailsInTurn) {
   for (;; ++n) {
     OsTestReset();
     OsTestSetModulePath(fixture.modulePath.c_str());
-    if (s.mode == FILE_BY_SIZE) OsFaultArm(OS_FAULT_FILE_SIZE, 1);
-    if (s.mode == FILE_BY_IMAGE) OsFaultArm(OS_FAULT_ALLOC, 2);
+    ArmOpenMode(s.mode);
     OsFaultArm(s.kind, n);
     DllMain(nullptr, ENTRY_PROCESS_ATTACH, nullptr);
     bool fired = OsFaultFired(s.kind) > 0;
@@ -182,10 +166,10 @@ TEST_P(LoadFaultSweep, EachCallFailsInTurn) {
     // Without a fault this was the plain load: every text must be there.
     Step step = ExpectedStep(fixture, s, n);
     Outcome outcome = fired ? step.outcome : AllLoaded();
-    if (s.mode == FILE_BY_IMAGE)
+    if (s.mode == OpenMode::FileNoMemory)
       EXPECT_EQ(OsFaultFired(OS_FAULT_ALLOC), 1u) << s.name << " step " << n << ": file mode not forced";
     // (The size is asked for only once the file is open.)
-    if (s.mode == FILE_BY_SIZE && OsFaultCalls(OS_FAULT_FILE_SIZE) > 0)
+    if (s.mode == OpenMode::FileNoSize && OsFaultCalls(OS_FAULT_FILE_SIZE) > 0)
       EXPECT_EQ(OsFaultFired(OS_FAULT_FILE_SIZE), 1u) << s.name << " step " << n << ": file mode not forced";
 
     int64_t blocks = 0;
@@ -195,10 +179,10 @@ TEST_P(LoadFaultSweep, EachCallFailsInTurn) {
     EXPECT_EQ(OsLiveAllocations() - allocations, blocks)
         << s.name << " step " << n << ": text blocks held, got " << OsLiveAllocations() - allocations
         << ", expected " << blocks;
-    for (int32_t code : kCodes) {
+    for (int32_t code : kProbeCodes) {
       std::string expected = fixture.Expected(outcome, code);
       std::string got = DALVIRE_GetErrorMsg(code);
-      EXPECT_EQ(got, expected) << s.name << " step " << n << " (" << ModeName(s.mode) << "), code " << code
+      EXPECT_EQ(got, expected) << s.name << " step " << n << " (" << OpenModeName(s.mode) << "), code " << code
                                << ": got \"" << got << "\", expected \"" << expected << "\"";
     }
     DllMain(nullptr, ENTRY_PROCESS_DETACH, nullptr);
@@ -223,19 +207,19 @@ TEST_P(LoadFaultSweep, EachCallFailsInTurn) {
 }
 
 const LoadSweep kLoadSweeps[] = {
-    {"image_alloc", IMAGE, OS_FAULT_ALLOC},
-    {"image_open", IMAGE, OS_FAULT_OPEN_FILE},
-    {"image_size", IMAGE, OS_FAULT_FILE_SIZE},
-    {"image_read", IMAGE, OS_FAULT_READ},
-    {"image_short_read", IMAGE, OS_FAULT_SHORT_READ},
-    {"image_rewind", IMAGE, OS_FAULT_SEEK},
-    {"filemode_by_size_alloc", FILE_BY_SIZE, OS_FAULT_ALLOC},
-    {"filemode_by_size_read", FILE_BY_SIZE, OS_FAULT_READ},
-    {"filemode_by_size_seek", FILE_BY_SIZE, OS_FAULT_SEEK},
-    {"filemode_by_size_short_read", FILE_BY_SIZE, OS_FAULT_SHORT_READ},
-    {"filemode_by_image_read", FILE_BY_IMAGE, OS_FAULT_READ},
-    {"filemode_by_image_seek", FILE_BY_IMAGE, OS_FAULT_SEEK},
-    {"filemode_by_image_short_read", FILE_BY_IMAGE, OS_FAULT_SHORT_READ},
+    {"image_alloc", OpenMode::Image, OS_FAULT_ALLOC},
+    {"image_open", OpenMode::Image, OS_FAULT_OPEN_FILE},
+    {"image_size", OpenMode::Image, OS_FAULT_FILE_SIZE},
+    {"image_read", OpenMode::Image, OS_FAULT_READ},
+    {"image_short_read", OpenMode::Image, OS_FAULT_SHORT_READ},
+    {"image_rewind", OpenMode::Image, OS_FAULT_SEEK},
+    {"filemode_by_size_alloc", OpenMode::FileNoSize, OS_FAULT_ALLOC},
+    {"filemode_by_size_read", OpenMode::FileNoSize, OS_FAULT_READ},
+    {"filemode_by_size_seek", OpenMode::FileNoSize, OS_FAULT_SEEK},
+    {"filemode_by_size_short_read", OpenMode::FileNoSize, OS_FAULT_SHORT_READ},
+    {"filemode_by_image_read", OpenMode::FileNoMemory, OS_FAULT_READ},
+    {"filemode_by_image_seek", OpenMode::FileNoMemory, OS_FAULT_SEEK},
+    {"filemode_by_image_short_read", OpenMode::FileNoMemory, OS_FAULT_SHORT_READ},
 };
 
 INSTANTIATE_TEST_SUITE_P(Load, LoadFaultSweep, ::testing::ValuesIn(kLoadSweeps),

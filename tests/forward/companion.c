@@ -1,7 +1,8 @@
 /* A companion library for the native forwarding tests. One source, built in
  * four variants:
  *   full        all five entry points, each returns 1000 + its number
- *   missing     lacks DALVIRE_FixSetting
+ *   missing     lacks DALVIRE_FixSetting (MISSING_COMPANION_LACKS in
+ *               tests/support/companion.h)
  *   zero        every entry point returns 0
  *   ninetynine  every entry point returns 99
  * Each call is reported to the test program through TestCompanionRecord,

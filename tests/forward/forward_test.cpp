@@ -5,14 +5,16 @@
 #include <gtest/gtest.h>
 #include <stdint.h>
 
-#include <atomic>
+#include <string.h>
+
+#include <filesystem>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "forward/forward.h"
 #include "tests/support/companion.h"
+#include "tests/support/paths.h"
 #include "tests/support/stand_in.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -42,25 +44,16 @@ class ForwardTest : public StandInTest {
 };
 
 TEST_F(ForwardTest, EachExportReachesItsEntryPointInEveryCompanion) {
-  const struct {
-    const char* printer;
-    int32_t (*expected)(int32_t fullResult, const char* entry);
-  } variants[] = {
-      {"full", [](int32_t r, const char*) { return r; }},
-      {"missing", [](int32_t r, const char* e) { return std::string(e) == "DALVIRE_FixSetting" ? 99 : r; }},
-      {"zero", [](int32_t, const char*) { return 0; }},
-      {"ninetynine", [](int32_t, const char*) { return 99; }},
-  };
-  for (const auto& v : variants) {
+  for (const char* variant : {"full", "missing", "zero", "ninetynine"}) {
     for (const ForwardExport& e : kForwardExports) {
       LastCompanionCall() = CompanionCall();
-      std::string printer = v.printer;  // a pointer of the test's own
+      std::string printer = variant;  // a pointer of the test's own
       const uintptr_t value = (uintptr_t)0xFEDCBA9876543210ull;
       int32_t got = e.call(printer.c_str(), value);
-      int32_t expected = v.expected(FullAnswer(e), e.name);
-      std::string row = std::string(v.printer) + " / " + e.name;
+      int32_t expected = VariantAnswer(variant, e);
+      std::string row = std::string(variant) + " / " + e.name;
       EXPECT_EQ(got, expected) << row << ": got " << got << ", expected " << expected;
-      bool called = !(std::string(v.printer) == "missing" && std::string(e.name) == "DALVIRE_FixSetting");
+      bool called = VariantHasEntry(variant, e);
       EXPECT_EQ(LastCompanionCall().calls, called ? 1 : 0) << row;
       if (called) {
         EXPECT_EQ(LastCompanionCall().entry, e.name) << row;
@@ -147,27 +140,51 @@ TEST_F(ForwardTest, EveryCallLoadsAndReleasesTheCompanionAgain) {
   EXPECT_EQ(OsFaultCalls(OS_FAULT_OPEN_PRINTER), 2u);
 }
 
-TEST_F(ForwardTest, EightThreadsCallEveryExportAtOnce) {
-  std::atomic<int> wrong{0};
-  std::atomic<bool> go{false};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([&, t] {
-      while (!go) std::this_thread::yield();
-      for (int round = 0; round < 40; ++round) {
-        for (const ForwardExport& e : kForwardExports) {
-          uintptr_t value = ((uintptr_t)t << 56) | (uintptr_t)round;
-          LastCompanionCall() = CompanionCall();
-          if (e.call("full", value) != FullAnswer(e) || LastCompanionCall().value != value || LastCompanionCall().entry != e.name) ++wrong;
-          if (e.call("unknown", value) != 99) ++wrong;
-        }
-      }
-    });
+TEST_F(ForwardTest, DriverPathsInAnyScriptLoadTheirOwnCompanion) {
+  // Each row's directory holds the "full" companion. Look-alike directories
+  // hold the "zero" one: a driver in "Ĉomp" must not reach "Comp", the
+  // best-fit ANSI form of its directory.
+  TempDir dir;
+  auto place = [&](const std::string& directory, const char* variant) {
+    std::filesystem::create_directories(directory);
+    std::filesystem::copy_file(CompanionDir(variant) + "/" COMPANION_FILE_NAME, directory + "/" COMPANION_FILE_NAME,
+                               std::filesystem::copy_options::overwrite_existing);
+  };
+  place(dir.path() + "/Comp", "zero");
+  const struct {
+    const char* name;
+    std::string directory;  // empty: made to the given length
+    const char* character;
+    size_t units;  // of the companion's path
+    int32_t expected;
+  } cases[] = {
+      {"Latin, lossy in ANSI", "Ĉomp", nullptr, 0, 1002},
+      {"Cyrillic", "Драйвер", nullptr, 0, 1002},
+      {"CJK", PATH_CJK_DIR, nullptr, 0, 1002},
+      {"259 units, ASCII", "", "c", 259, 1002},
+      {"259 units, CJK", "", PATH_CJK, 259, 1002},
+      {"260 units, ASCII", "", "c", 260, 99},
+      {"260 units, CJK", "", PATH_CJK, 260, 99},
+  };
+  for (const auto& c : cases) {
+    std::string companion = c.directory.empty() ? PathOfUnits(dir.path(), c.character, c.units, COMPANION_FILE_NAME)
+                                                : dir.path() + "/" + c.directory + "/" COMPANION_FILE_NAME;
+    std::string directory = companion.substr(0, companion.size() - strlen(COMPANION_FILE_NAME) - 1);
+    place(directory, "full");
+    OsTestAddPrinter(c.name, (directory + "/DRV.DLL").c_str());
+    uint32_t loads = OsFaultCalls(OS_FAULT_LOAD_LIBRARY);
+    int32_t got = DALVIRE_SettingImport(c.name, 7);
+    EXPECT_EQ(got, c.expected) << c.name << ": got " << got << ", expected " << c.expected;
+    if (c.expected == 99) EXPECT_EQ(OsFaultCalls(OS_FAULT_LOAD_LIBRARY), loads) << c.name << ": a load was tried";
+    ExpectReleased(c.name);
   }
-  go = true;
-  for (std::thread& th : threads) th.join();
-  EXPECT_EQ(wrong.load(), 0);
-  ExpectReleased("threads");
+
+  // A driver path the backend cannot convert: nothing is loaded.
+  OsTestAddPrinter("unconvertible", (dir.path() + "/\xED\xA0\x80/DRV.DLL").c_str());
+  uint32_t loads = OsFaultCalls(OS_FAULT_LOAD_LIBRARY);
+  EXPECT_EQ(DALVIRE_SettingImport("unconvertible", 7), 99);
+  EXPECT_EQ(OsFaultCalls(OS_FAULT_LOAD_LIBRARY), loads);
+  ExpectReleased("unconvertible");
 }
 
 }  // namespace

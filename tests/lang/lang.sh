@@ -229,6 +229,13 @@ case $command in
     expected=$(entries "$po" | cut -f1,3)
     [[ $got == "$expected" ]] ||
       fail "dumped texts: got the dump's lines <, expected $lang.po's >: $(diff <(echo "$got") <(echo "$expected") | grep '^[<>]')"
+    if ((${#template[@]})); then
+      # With the template, each msgid is the English again, so msgmerge keeps every entry.
+      got=$(entries "$work/$lang.dump.po" | cut -f1,2)
+      expected=$(entries "$data/messages.pot" | cut -f1,2)
+      [[ $got == "$expected" ]] ||
+        fail "msgids of the dump with --template: got the dump's lines <, expected the template's >: $(diff <(echo "$got") <(echo "$expected") | grep '^[<>]')"
+    fi
     finish
     ;;
 
@@ -261,10 +268,12 @@ case $command in
     rm -rf "$work/dist"
     bash "$here/../../scripts/langs.sh" "$work/dist" "$qdf" || fail "exit code: got $?, expected 0"
     listed=$(awk '!/^#/ && NF { print $1 }' "$languages" | sort)
-    shipped=$(cd "$data" && ls -- *.po | sed -e 's/\.po$//' -e '/^messages\.en$/d' | sort)
-    built=$(cd "$work/dist/lang" 2>/dev/null && ls | sort)
-    [[ $shipped == "$listed" ]] || fail "translations in data/: got '$(echo $shipped)', expected those of languages.txt '$(echo $listed)'"
-    [[ $built == "$listed" ]] || fail "directories under lang/: got '$(echo $built)', expected '$(echo $listed)'"
+    shipped=$(find "$data" -maxdepth 1 -name '*.po' ! -name messages.en.po -printf '%f\n' | sed 's/\.po$//' | sort)
+    built=$(find "$work/dist/lang" -mindepth 1 -maxdepth 1 -type d -printf '%f\n' 2>/dev/null | sort)
+    [[ $shipped == "$listed" ]] ||
+      fail "translations in data/: got '$(tr '\n' ' ' <<<"$shipped")', expected those of languages.txt '$(tr '\n' ' ' <<<"$listed")'"
+    [[ $built == "$listed" ]] ||
+      fail "directories under lang/: got '$(tr '\n' ' ' <<<"$built")', expected '$(tr '\n' ' ' <<<"$listed")'"
     for lang in $listed; do
       "$qdf" check "$work/dist/lang/$lang/TRAMOLED.QDF" --quiet >/dev/null 2>&1 ||
         fail "qdf check of lang/$lang/TRAMOLED.QDF: got exit code $?, expected 0"

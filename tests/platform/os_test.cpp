@@ -75,23 +75,58 @@ TEST(StandInFiles, ReadSeekSizeAndFaults) {
   EXPECT_EQ(OsOpenFiles(), 0);
 }
 
-TEST(StandInModulePath, ChosenCutOffOrFailing) {
+TEST(StandInModulePath, ChosenCutOffUnconvertibleOrFailing) {
   OsTestReset();
-  char buffer[OS_MAX_PATH];
-  EXPECT_GT(OsGetModuleFileName(nullptr, buffer, OS_MAX_PATH), 0u) << "the real path of this program";
+  char buffer[OS_PATH_BYTES];
+  EXPECT_EQ(OsGetModuleFileName(nullptr, buffer, sizeof buffer), OS_MODULE_PATH_FOUND) << "the real path of this program";
+  EXPECT_GT(strlen(buffer), 0u);
+
+  const std::string cjk = "C:\\\xE6\x95\xB0\xE6\x8D\xAE\\TRAMOLEW.dll";
+  const struct {
+    const char* name;
+    std::string path;
+    uint32_t room;
+    OsModulePath result;
+  } cases[] = {
+      {"ASCII", "C:\\x\\TRAMOLEW.dll", OS_PATH_BYTES, OS_MODULE_PATH_FOUND},
+      {"CJK in UTF-8", cjk, OS_PATH_BYTES, OS_MODULE_PATH_FOUND},
+      {"long path that fits the system's buffer", "\\\\?\\C:\\" + std::string(OS_PATH_BYTES, 'a'), OS_PATH_BYTES,
+       OS_MODULE_PATH_UNUSABLE},  // its UTF-8 form does not fit the caller's room
+      {"cut off", std::string(OS_LONG_PATH_UNITS, 'a'), OS_LONG_PATH_BYTES, OS_MODULE_PATH_UNUSABLE},
+      {"not convertible", "C:\\\xED\xA0\x80\\TRAMOLEW.dll", OS_PATH_BYTES, OS_MODULE_PATH_UNUSABLE},
+      {"exactly the room", std::string(OS_PATH_BYTES - 1, 'a'), OS_PATH_BYTES, OS_MODULE_PATH_FOUND},
+  };
+  std::vector<char> big(OS_LONG_PATH_BYTES);
+  for (const auto& c : cases) {
+    OsTestSetModulePath(c.path.c_str());
+    memset(big.data(), 'G', big.size());
+    OsModulePath got = OsGetModuleFileName(nullptr, big.data(), c.room);
+    EXPECT_EQ(got, c.result) << c.name << ": got " << got << ", expected " << c.result;
+    EXPECT_EQ(std::string(big.data()), got == OS_MODULE_PATH_FOUND ? c.path : "") << c.name;
+  }
 
   OsTestSetModulePath("C:\\x\\TRAMOLEW.dll");
-  EXPECT_EQ(OsGetModuleFileName(nullptr, buffer, OS_MAX_PATH), 17u);
-  EXPECT_STREQ(buffer, "C:\\x\\TRAMOLEW.dll");
-
-  std::string longPath(300, 'a');
-  OsTestSetModulePath(longPath.c_str());
-  EXPECT_EQ(OsGetModuleFileName(nullptr, buffer, OS_MAX_PATH), (uint32_t)OS_MAX_PATH);
-  EXPECT_EQ(strlen(buffer), (size_t)OS_MAX_PATH - 1);
-
   OsFaultArm(OS_FAULT_MODULE_PATH, 1);
-  EXPECT_EQ(OsGetModuleFileName(nullptr, buffer, OS_MAX_PATH), 0u);
+  EXPECT_EQ(OsGetModuleFileName(nullptr, buffer, sizeof buffer), OS_MODULE_PATH_NONE);
+  EXPECT_STREQ(buffer, "");
   EXPECT_EQ(OsFaultFired(OS_FAULT_MODULE_PATH), 1u);
+  OsTestReset();
+}
+
+TEST(StandInWidePaths, OpenAndLoadOnlyWhatTheWideCallsWouldTake) {
+  OsTestReset();
+  TempDir dir;
+  std::string cyrillic = dir.Write("\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5", std::vector<uint8_t>{'x'});
+  OsFile f = OsOpenFileForRead(cyrillic.c_str());
+  EXPECT_NE(f, OS_NO_FILE) << "a UTF-8 name opens";
+  OsCloseFile(f);
+  std::string invalid = dir.Write("Caf\xE9", std::vector<uint8_t>{'x'});
+  EXPECT_EQ(OsOpenFileForRead(invalid.c_str()), OS_NO_FILE) << "code-page bytes are no UTF-8 path";
+  EXPECT_EQ(OsLoadLibrary(invalid.c_str()), nullptr);
+  std::string tooLong = "/" + std::string(OS_MAX_PATH, 'a');
+  EXPECT_EQ(OsOpenFileForRead(tooLong.c_str()), OS_NO_FILE);
+  EXPECT_EQ(OsFaultFired(OS_FAULT_OPEN_FILE), 0u) << "refused by its form, not by a fault";
+  EXPECT_EQ(OsOpenFiles(), 0);
   OsTestReset();
 }
 
@@ -102,6 +137,7 @@ TEST(StandInPrinters, ScriptsEachStepOfTheDriverQuery) {
   OsTestAddPrinter("nosize", "/x", OS_PRINTER_NO_SIZE);
   OsTestAddPrinter("second", "/x", OS_PRINTER_SECOND_QUERY_FAILS);
   OsTestAddPrinter("nopath", "/x", OS_PRINTER_NO_PATH);
+  OsTestAddPrinter("unconvertible", "/\xED\xA0\x80/main.so");  // a wide path UTF-8 cannot carry
 
   OsPrinter p = nullptr;
   EXPECT_FALSE(OsOpenPrinter("unknown", &p));
@@ -122,7 +158,8 @@ TEST(StandInPrinters, ScriptsEachStepOfTheDriverQuery) {
     bool sized;
     bool filled;
     bool path;
-  } scripted[] = {{"nosize", false, false, false}, {"second", true, false, false}, {"nopath", true, true, false}};
+  } scripted[] = {{"nosize", false, false, false}, {"second", true, false, false}, {"nopath", true, true, false},
+                  {"unconvertible", true, false, false}};
   for (const auto& s : scripted) {
     ASSERT_TRUE(OsOpenPrinter(s.name, &p)) << s.name;
     needed = 0;

@@ -1,6 +1,5 @@
 // The qdf program as a script runs it: arguments, exit codes, messages.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -10,36 +9,6 @@
 #include "tools/qdf/escape.h"
 
 namespace {
-
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool Exists(const std::string& path) { return std::ifstream(path).good(); }
-
-std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
-  return dir.Write(name, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
-// Runs qdf with the arguments (paths here hold no spaces or quotes).
-Outcome Qdf(const TempDir& dir, const std::string& arguments) {
-  std::string out = dir.path() + "/stdout", err = dir.path() + "/stderr";
-  std::string command = std::string("'") + QDF_PROGRAM + "' " + arguments + " >" + out + " 2>" + err;
-  int status = system(command.c_str());
-  Outcome r;
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-  r.out = ReadFile(out);
-  r.err = ReadFile(err);
-  return r;
-}
 
 TEST(QdfCli, AnswersHelpAndVersion) {
   TempDir dir("qdf-cli");
@@ -139,7 +108,8 @@ TEST(QdfCli, ExitCodesFollowTheWorstFinding) {
   } cases[] = {
       {"clean", "ERMSG_00 = a\nERMSG_XX = b\n", "", 0, 0},
       {"only notes", "ermsg_00 = a\nERMSG_XX = b\n", "", 0, 0},
-      {"warning", "ERMSG_7 = a\nERMSG_XX = b\n", "", 1, 1},
+      // Like msgfmt, build succeeds when it wrote the file; check still reports.
+      {"warning", "ERMSG_7 = a\nERMSG_XX = b\n", "", 0, 1},
       {"warning made an error", "ERMSG_7 = a\nERMSG_XX = b\n", "--werror", 2, -1},
   };
   int n = 0;

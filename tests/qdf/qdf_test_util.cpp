@@ -1,5 +1,11 @@
 #include "tests/qdf/qdf_test_util.h"
 
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
 #include "tools/qdf/escape.h"
 #include "tools/qdf/source.h"
 
@@ -51,4 +57,28 @@ std::vector<QdfMessage> AsBuilderMessages(const std::vector<Message>& messages) 
   std::vector<QdfMessage> out;
   for (const Message& m : messages) out.push_back({m.key, m.text});
   return out;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
+  return dir.Write(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+Outcome Qdf(const TempDir& dir, const std::string& arguments, const std::string& prefix) {
+  std::string out = dir.path() + "/stdout", err = dir.path() + "/stderr";
+  std::string command = prefix + " '" + QDF_PROGRAM + "' " + arguments + " >" + out + " 2>" + err;
+  int status = system(command.c_str());
+  Outcome r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  return r;
 }

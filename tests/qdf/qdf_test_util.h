@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/qdf_builder.h"
+#include "tests/support/temp_dir.h"
 #include "tools/qdf/compile.h"
 #include "tools/qdf/diagnostics.h"
 #include "tools/qdf/check.h"
@@ -31,5 +32,20 @@ std::string TableOf(const CheckReport& r);
 CheckReport Check(const QdfImage& image);
 
 std::vector<QdfMessage> AsBuilderMessages(const std::vector<Message>& messages);
+
+// The qdf program run by the shell, as a test script runs it.
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Runs qdf with the arguments (paths here hold no spaces or quotes); its
+// standard streams go to files in `dir`. `prefix` goes before it in the
+// shell's command ("ulimit -f 1;" or "cat x |").
+Outcome Qdf(const TempDir& dir, const std::string& arguments, const std::string& prefix = "");
+
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text);
 
 #endif

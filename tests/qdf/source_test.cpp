@@ -64,8 +64,12 @@ const GoodCase kGood[] = {
      "ERMSG_00=b|", "ISO-8859-2", "", false},
     {"po entry without msgctxt has no key", "a.po", "msgid \"a\"\nmsgstr \"b\"\n", "", "UTF-8", "no-msgctxt",
      false},
-    {"po untranslated entry left out", "a.po", "msgctxt \"ERMSG_00\"\nmsgid \"a\"\nmsgstr \"\"\n", "", "UTF-8",
-     "untranslated", false},
+    {"po untranslated entry takes its msgid", "a.po", "msgctxt \"ERMSG_00\"\nmsgid \"a\"\nmsgstr \"\"\n",
+     "ERMSG_00=a|", "UTF-8", "untranslated", false},
+    {"po fuzzy flag of an obsolete entry stays with it", "a.po",
+     "msgctxt \"ERMSG_01\"\nmsgid \"c\"\nmsgstr \"d\"\n\n#, fuzzy\n#~ msgctxt \"ERMSG_02\"\n#~ msgid \"x\"\n"
+     "#~ msgstr \"y\"\n\nmsgctxt \"ERMSG_03\"\nmsgid \"a\"\nmsgstr \"b\"\n",
+     "ERMSG_01=d|ERMSG_03=b|", "UTF-8", "", false},
     {"po obsolete and other comments ignored", "a.po",
      "# translator\n#. extracted\n#: ref.c:1\n#| msgid \"old\"\n#~ msgctxt \"ERMSG_02\"\n#~ msgid \"x\"\n"
      "#~ msgstr \"y\"\nmsgctxt \"ERMSG_03\"\nmsgid \"a\"\nmsgstr \"b\"\n",
@@ -96,9 +100,14 @@ TEST(QdfSource, MarksRawBytesAndLines) {
   ASSERT_EQ(source.messages.size(), 1u);
   const SourceText& t = source.messages[0].text;
   ASSERT_EQ(t.bytes, "AAA\n");
-  EXPECT_EQ(std::vector<uint8_t>(t.raw), (std::vector<uint8_t>{0, 1, 1, 0}))
-      << "got other raw marks, expected only the numeric escapes raw";
-  EXPECT_EQ(t.lines, (std::vector<uint32_t>{3, 3, 4, 4})) << "got other lines, expected 3 3 4 4";
+  std::vector<uint8_t> raw;
+  std::vector<uint32_t> lines;
+  for (size_t i = 0; i < t.bytes.size(); ++i) {
+    raw.push_back(t.IsRaw(i));
+    lines.push_back(t.LineAt(i));
+  }
+  EXPECT_EQ(raw, (std::vector<uint8_t>{0, 1, 1, 0})) << "got other raw marks, expected only the numeric escapes raw";
+  EXPECT_EQ(lines, (std::vector<uint32_t>{3, 3, 4, 4})) << "got other lines, expected 3 3 4 4";
   EXPECT_EQ(source.messages[0].line, 1u) << "got another entry line, expected the msgctxt line";
 }
 

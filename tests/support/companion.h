@@ -28,6 +28,24 @@ inline const ForwardExport kForwardExports[] = {
 
 inline int32_t FullAnswer(const ForwardExport& e) { return 1000 + e.number; }
 
+// The one entry point the "missing" companion lacks (companion.c).
+#define MISSING_COMPANION_LACKS "DALVIRE_FixSetting"
+
+// Whether export `e` reaches an entry point of companion `variant`
+// ("full", "missing", "zero", "ninetynine").
+inline bool VariantHasEntry(const std::string& variant, const ForwardExport& e) {
+  return !(variant == "missing" && std::string(e.name) == MISSING_COMPANION_LACKS);
+}
+
+// What export `e` returns for a printer whose driver lies beside companion
+// `variant`: its entry point's answer, or 99 when it has none.
+inline int32_t VariantAnswer(const std::string& variant, const ForwardExport& e) {
+  if (!VariantHasEntry(variant, e)) return FORWARD_NOT_CALLED;
+  if (variant == "zero") return 0;
+  if (variant == "ninetynine") return 99;
+  return FullAnswer(e);
+}
+
 // Filled by TestCompanionRecord, which the test program exports (its target
 // needs ENABLE_EXPORTS) and the companions call. Per thread.
 struct CompanionCall {

@@ -21,14 +21,22 @@ inline const char* OpenModeName(OpenMode mode) {
   return "?";
 }
 
+// Allocations of a load, in order: the reader's record, then the image
+// (not asked for when the size query failed), then one block for each text.
+enum : uint32_t { LOAD_ALLOC_RECORD = 1, LOAD_ALLOC_IMAGE = 2 };
+
+// Number of the allocation that holds the first text a load in `mode` reads.
+inline uint32_t FirstTextAllocation(OpenMode mode) {
+  return mode == OpenMode::FileNoSize ? LOAD_ALLOC_IMAGE : LOAD_ALLOC_IMAGE + 1;
+}
+
 // Arms the fault that makes the next DataFileOpen fall back to file mode.
-// The open record is the first allocation, the image the second; the
-// whole-file read is the first read.
+// The whole-file read is the first read.
 inline void ArmOpenMode(OpenMode mode) {
   switch (mode) {
     case OpenMode::Image: break;
     case OpenMode::FileNoSize: OsFaultArm(OS_FAULT_FILE_SIZE, 1); break;
-    case OpenMode::FileNoMemory: OsFaultArm(OS_FAULT_ALLOC, 2); break;
+    case OpenMode::FileNoMemory: OsFaultArm(OS_FAULT_ALLOC, LOAD_ALLOC_IMAGE); break;
     case OpenMode::FileReadFails: OsFaultArm(OS_FAULT_READ, 1); break;
   }
 }

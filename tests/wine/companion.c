@@ -11,6 +11,7 @@
  * The host is the test program; it exports
  *   int32_t TestHostRecord(const char* event, const char* printer,
  *                          uintptr_t value, const char* companionPath)
+ * with the companion's own path in UTF-8.
  * which the companion finds in the process's main module.
  */
 #include <windows.h>
@@ -24,8 +25,12 @@ static HMODULE own_module;
 
 static int32_t Report(const char* event, const char* printer, uintptr_t value) {
   HostRecord record = (HostRecord)(void (*)(void))GetProcAddress(GetModuleHandleA(NULL), "TestHostRecord");
-  char path[MAX_PATH + 1] = {0};
-  GetModuleFileNameA(own_module, path, MAX_PATH);
+  /* The companion's own path in UTF-8, exact in any script. */
+  WCHAR wide[MAX_PATH + 1] = {0};
+  char path[3 * MAX_PATH + 1] = {0};
+  DWORD units = GetModuleFileNameW(own_module, wide, MAX_PATH);
+  if (units > 0 && units < MAX_PATH)
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, (int)sizeof path, NULL, NULL);
   /* A host that does not record gets a result no test expects. */
   return record ? record(event, printer, value, path) : -12345;
 }

@@ -44,7 +44,7 @@ struct Record {
   const char* printerPointer;
   std::string printer;
   uintptr_t value;
-  std::string companion;  // the companion's own full path
+  std::string companion;  // the companion's own full path, in UTF-8
 };
 
 // What companions have reported since the last call, in order; clears them.
@@ -61,6 +61,8 @@ int RunLifecycle(const std::string& dll);
 int RunMessages(const std::string& dll);
 int RunForward(const std::string& dll, const std::string& companions);
 int RunLongName(const std::string& dll, const std::string& companions);
+int RunPaths(const std::string& dll, const std::string& companions);
+int RunPathsDoubleByte(const std::string& dll, const std::string& companions);
 
 }  // namespace e2e
 

@@ -6,6 +6,8 @@
 //   tramole_wine_tests messages DLL
 //   tramole_wine_tests forward DLL COMPANIONS
 //   tramole_wine_tests long-name DLL COMPANIONS
+//   tramole_wine_tests paths DLL COMPANIONS
+//   tramole_wine_tests paths-932 DLL COMPANIONS
 //   tramole_wine_tests stage-host DIR HOST [DLL]
 //
 // stage-host puts the diagnostic host into DIR, with the DLL and a typical
@@ -112,6 +114,8 @@ static int Usage() {
           "       tramole_wine_tests messages DLL\n"
           "       tramole_wine_tests forward DLL COMPANIONS\n"
           "       tramole_wine_tests long-name DLL COMPANIONS\n"
+          "       tramole_wine_tests paths DLL COMPANIONS\n"
+          "       tramole_wine_tests paths-932 DLL COMPANIONS\n"
           "       tramole_wine_tests stage-host DIR HOST [DLL]\n");
   return 2;
 }
@@ -126,6 +130,8 @@ int main(int argc, char** argv) {
   if (command == "messages" && argc == 3) return e2e::RunMessages(first);
   if (command == "forward" && argc == 4) return e2e::RunForward(first, wine::HostPath(argv[3]));
   if (command == "long-name" && argc == 4) return e2e::RunLongName(first, wine::HostPath(argv[3]));
+  if (command == "paths" && argc == 4) return e2e::RunPaths(first, wine::HostPath(argv[3]));
+  if (command == "paths-932" && argc == 4) return e2e::RunPathsDoubleByte(first, wine::HostPath(argv[3]));
   if (command == "stage-host" && (argc == 4 || argc == 5)) {
     std::string dir = first;
     if (dir.back() != '\\') dir += '\\';

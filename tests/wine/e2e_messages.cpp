@@ -6,16 +6,13 @@
 
 #include <map>
 
+#include "tests/support/probes.h"
 #include "tests/support/qdf_builder.h"
 #include "tests/wine/e2e.h"
 
 namespace e2e {
 
 namespace {
-
-// Codes a host may ask for: below, inside and above the numbered range.
-const int32_t kCodes[] = {-1, 0,  1,  2,  3,  4,  5,  6,  7,  8,       9,      10,
-                          11, 12, 13, 14, 15, 16, 17, INT_MAX, INT_MIN};
 
 std::string CodeName(int32_t code) { return "code " + std::to_string(code); }
 
@@ -49,13 +46,13 @@ bool LayOut(wine::Tally& tally, const std::string& row, const std::string& dll,
 }
 
 struct Lookup {
-  const char* pointers[sizeof kCodes / sizeof kCodes[0]];
+  const char* pointers[kProbeCodeCount];
 };
 
 Lookup LookUpAll(const Library& library) {
   Lookup lookup;
-  for (size_t i = 0; i < sizeof kCodes / sizeof kCodes[0]; ++i)
-    lookup.pointers[i] = library.getErrorMsg(kCodes[i]);
+  for (size_t i = 0; i < kProbeCodeCount; ++i)
+    lookup.pointers[i] = library.getErrorMsg(kProbeCodes[i]);
   return lookup;
 }
 
@@ -77,19 +74,19 @@ DWORD WINAPI LookUpInThread(void* argument) {
 
 void CheckSame(wine::Tally& tally, const std::string& row, const std::string& when,
                const Lookup& got, const Lookup& expected) {
-  for (size_t i = 0; i < sizeof kCodes / sizeof kCodes[0]; ++i)
+  for (size_t i = 0; i < kProbeCodeCount; ++i)
     tally.Check(got.pointers[i] == expected.pointers[i], row,
-                CodeName(kCodes[i]) + " pointer " + when,
+                CodeName(kProbeCodes[i]) + " pointer " + when,
                 wine::Hex((uintptr_t)got.pointers[i]), wine::Hex((uintptr_t)expected.pointers[i]));
 }
 
 void CheckTexts(wine::Tally& tally, const std::string& row, const Lookup& got,
                 const std::vector<QdfMessage>& messages, bool fileThere) {
-  for (size_t i = 0; i < sizeof kCodes / sizeof kCodes[0]; ++i) {
-    std::string what = CodeName(kCodes[i]) + " text";
+  for (size_t i = 0; i < kProbeCodeCount; ++i) {
+    std::string what = CodeName(kProbeCodes[i]) + " text";
     if (!tally.Check(got.pointers[i] != nullptr, row, what, "null", "a text")) continue;
     tally.Equal(row, what, wine::Show(got.pointers[i], 300),
-                wine::Show(ExpectedText(messages, fileThere, kCodes[i]), 300));
+                wine::Show(ExpectedText(messages, fileThere, kProbeCodes[i]), 300));
   }
 }
 

@@ -91,6 +91,20 @@ bool RegisterDriver(const std::string& driver, const char* driverPath) {
   return ok;
 }
 
+bool RegisterDriverW(const std::wstring& driver, const std::wstring& driverPath) {
+  HKEY key = nullptr;
+  std::wstring name = L"System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\" + driver;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  DWORD version = 3;
+  bool ok = RegSetValueExW(key, L"Version", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&version),
+                           sizeof version) == ERROR_SUCCESS &&
+            SetStringW(key, L"Driver", driverPath);
+  RegCloseKey(key);
+  return ok;
+}
+
 bool RegisterPrinter(const std::string& printer, const std::string& driver) {
   HKEY key = nullptr;
   std::string name = kPrintersKey + printer;
@@ -127,6 +141,21 @@ std::string SpoolerDriverPath(const std::string& printer) {
   std::vector<BYTE> info(needed ? needed : 1);
   if (needed && GetPrinterDriverA(handle, nullptr, 2, info.data(), needed, &needed)) {
     const DRIVER_INFO_2A* driver = reinterpret_cast<const DRIVER_INFO_2A*>(info.data());
+    if (driver->pDriverPath) path = driver->pDriverPath;
+  }
+  ClosePrinter(handle);
+  return path;
+}
+
+std::wstring SpoolerDriverPathW(const std::wstring& printer) {
+  HANDLE handle = nullptr;
+  if (!OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &handle, nullptr)) return L"";
+  std::wstring path;
+  DWORD needed = 0;
+  GetPrinterDriverW(handle, nullptr, 2, nullptr, 0, &needed);
+  std::vector<BYTE> info(needed ? needed : 1);
+  if (needed && GetPrinterDriverW(handle, nullptr, 2, info.data(), needed, &needed)) {
+    const DRIVER_INFO_2W* driver = reinterpret_cast<const DRIVER_INFO_2W*>(info.data());
     if (driver->pDriverPath) path = driver->pDriverPath;
   }
   ClosePrinter(handle);

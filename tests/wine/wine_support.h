@@ -31,12 +31,16 @@ bool FileExists(const std::string& path);
 // A printer driver in the spooler's registry. `driverPath` is the registered
 // `Driver` value; null registers the driver without one.
 bool RegisterDriver(const std::string& driver, const char* driverPath);
+// The same with UTF-16 names and path, for paths no ANSI code page holds.
+bool RegisterDriverW(const std::wstring& driver, const std::wstring& driverPath);
 // A printer using `driver`, printing to FILE: through winprint.
 bool RegisterPrinter(const std::string& printer, const std::string& driver);
 // The same with UTF-16 names, for names the ANSI registry calls cannot carry.
 bool RegisterPrinterW(const std::wstring& printer, const std::wstring& driver);
 // The driver's main file as the spooler reports it for `printer`, or "".
 std::string SpoolerDriverPath(const std::string& printer);
+// The same through the wide calls.
+std::wstring SpoolerDriverPathW(const std::wstring& printer);
 
 // Text of a byte string for messages: printable bytes as they are, others
 // as \xNN, cut after `limit` bytes.

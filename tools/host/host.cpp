@@ -1,6 +1,7 @@
 // tramole-host: a diagnostic host for TRAMOLEW.dll, for support staff on a
-// Windows machine. It loads the library that lies beside it, by full path,
-// and either lists the message texts or makes one forwarded call.
+// Windows machine. It loads the library that lies beside it (or the one
+// --library names), by full path, and lists the message texts, makes one
+// forwarded call, or walks the library's steps for a printer (doctor).
 #include <windows.h>
 
 #include <ctype.h>
@@ -12,6 +13,9 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
+
+#include "tools/host/doctor.h"
 
 #ifndef TRAMOLE_HOST_VERSION
 #define TRAMOLE_HOST_VERSION "unknown"
@@ -21,52 +25,57 @@ namespace {
 
 const char kLibraryName[] = "TRAMOLEW.dll";
 const char kDataFileName[] = "TRAMOLED.QDF";
-const char* const kExports[] = {"DALVIRE_SettingExport", "DALVIRE_SettingImport",
-                                "DALVIRE_PersonalInfoImport", "DALVIRE_DefaultSetting",
-                                "DALVIRE_FixSetting"};
+const char* const* const kExports = host::kSettingExports;
 const int32_t kNotCalled = 99;
 
-enum { kOk = 0, kBadArguments = 1, kNoLibrary = 2 };
+enum { kOk = 0, kBadArguments = 1, kNoLibrary = 2, kStepFailed = 3 };
+
+// The library given with --library, as a full path; "" for the one beside
+// the host.
+std::string g_library;
 
 typedef const char*(WINAPI* GetErrorMsgFn)(int32_t code);
 typedef int32_t(WINAPI* ForwardFn)(const char* printer, uintptr_t value);
 
 void Usage(FILE* out) {
   fprintf(out,
-          "usage: tramole-host list\n"
-          "       tramole-host call EXPORT PRINTER [VALUE]\n"
-          "       tramole-host --version\n"
+          "usage: tramole-host [--library PATH] list\n"
+          "       tramole-host [--library PATH] call EXPORT PRINTER [VALUE]\n"
+          "       tramole-host [--library PATH] doctor [--json] PRINTER [EXPORT]\n"
+          "       tramole-host [--library PATH] --version\n"
           "       tramole-host --help\n"
           "\n"
-          "Loads %s from the directory of tramole-host.exe.\n"
-          "  list   prints the message texts for codes 0 to 15 and for a few codes\n"
-          "         outside that range (they get the fallback text).\n"
-          "  call   calls one setting export for a printer and prints its result.\n"
-          "         EXPORT is one of:\n",
+          "Loads %s from the directory of tramole-host.exe, or the one that\n"
+          "--library PATH names (a relative PATH is taken from the current directory).\n"
+          "  list    prints the message texts for codes 0 to 15 and for a few codes\n"
+          "          outside that range (they get the fallback text).\n"
+          "  call    calls one setting export for a printer and prints its result.\n"
+          "          On 99 it runs the doctor's steps and prints the one that fails.\n"
+          "          EXPORT is one of:\n",
           kLibraryName);
-  for (const char* name : kExports) fprintf(out, "           %s\n", name);
+  for (int i = 0; i < 5; ++i) fprintf(out, "            %s\n", kExports[i]);
   fprintf(out,
-          "         VALUE is the value passed on to the printer driver's companion,\n"
-          "         decimal or 0x-prefixed hexadecimal, 64 bits; 0 when left out.\n"
+          "          VALUE is the value passed on to the printer driver's companion,\n"
+          "          decimal or 0x-prefixed hexadecimal, 64 bits; 0 when left out.\n"
+          "  doctor  walks the library's steps for PRINTER, in order, each with the\n"
+          "          system's error code when it fails:\n"
+          "            library         the TRAMOLEW.dll used, its version and exports\n"
+          "            datafile        TRAMOLED.QDF beside it: size, texts that load\n"
+          "            printer         the spooler opens the printer\n"
+          "            driver          the printer's driver and its driver path\n"
+          "            companion-path  the path of TRAMOLEU.DLL the library builds\n"
+          "            companion-file  the file: size, machine (x64, x86, ...), DLL\n"
+          "            companion-load  the loader loads it; DLLs it lacks\n"
+          "            entry-points    the five entry points (or EXPORT) it has\n"
+          "          then a verdict: what is wrong and what to do. --json prints the\n"
+          "          same report as one JSON object.\n"
           "\n"
-          "Exit codes: 0 done, 1 bad arguments, 2 the library could not be used.\n");
+          "Exit codes: 0 done (doctor: every step passed; call: a result other than\n"
+          "99), 1 bad arguments, 2 the library could not be used, 3 a doctor step\n"
+          "failed (call: the result was 99).\n");
 }
 
-std::string ErrorText(DWORD error) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = "error " + std::to_string(error);
-  if (length && text) {
-    std::string detail(text, length);
-    while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r' || detail.back() == ' '))
-      detail.pop_back();
-    message += ": " + detail;
-  }
-  if (text) LocalFree(text);
-  return message;
-}
+std::string ErrorText(DWORD error) { return host::ErrorText(error); }
 
 // Directory of tramole-host.exe with its trailing separator, or "" when the
 // platform cannot tell it whole.
@@ -80,8 +89,23 @@ std::string OwnDirectory() {
 }
 
 std::string LibraryPath() {
+  if (!g_library.empty()) return g_library;
   std::string dir = OwnDirectory();
   return dir.empty() ? "" : dir + kLibraryName;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? "" : path.substr(0, cut + 1);
+}
+
+// --library PATH as a full path, so the library is never searched for.
+bool SetLibrary(const char* given) {
+  char full[MAX_PATH + 1] = {};
+  DWORD length = GetFullPathNameA(given, MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  g_library = full;
+  return true;
 }
 
 // Loads the library beside the host by its full path, never by a search.
@@ -122,7 +146,7 @@ int List() {
   GetErrorMsgFn getErrorMsg =
       reinterpret_cast<GetErrorMsgFn>(Lookup(module, "DALVIRE_GetErrorMsg", path));
   if (getErrorMsg) {
-    std::string dataFile = OwnDirectory() + kDataFileName;
+    std::string dataFile = DirectoryOf(path) + kDataFileName;
     DWORD attributes = GetFileAttributesA(dataFile.c_str());
     bool present = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     printf("library:   %s\n", path.c_str());
@@ -162,15 +186,20 @@ bool ParseValue(const char* text, uint64_t* value) {
   return true;
 }
 
+// The export named (case aside), or a message listing them.
+bool FindExport(const char* argument, const char** exportName) {
+  *exportName = nullptr;
+  for (int i = 0; i < 5; ++i)
+    if (_stricmp(kExports[i], argument) == 0) *exportName = kExports[i];
+  if (*exportName) return true;
+  fprintf(stderr, "tramole-host: unknown export '%s'; one of:\n", argument);
+  for (int i = 0; i < 5; ++i) fprintf(stderr, "  %s\n", kExports[i]);
+  return false;
+}
+
 int Call(const char* exportArgument, const char* printer, const char* valueArgument) {
   const char* exportName = nullptr;
-  for (const char* name : kExports)
-    if (_stricmp(name, exportArgument) == 0) exportName = name;
-  if (!exportName) {
-    fprintf(stderr, "tramole-host: unknown export '%s'; one of:\n", exportArgument);
-    for (const char* name : kExports) fprintf(stderr, "  %s\n", name);
-    return kBadArguments;
-  }
+  if (!FindExport(exportArgument, &exportName)) return kBadArguments;
   uint64_t value = 0;
   if (valueArgument && !ParseValue(valueArgument, &value)) {
     fprintf(stderr,
@@ -192,36 +221,34 @@ int Call(const char* exportArgument, const char* printer, const char* valueArgum
     printf("%s(", exportName);
     PrintQuoted(printer);
     printf(", 0x%016llx) returned %ld\n", (unsigned long long)value, (long)result);
-    if (result == kNotCalled)
-      printf(
-          "99: no companion entry point could be called. The spooler does not know the\n"
-          "printer, or the directory of its driver holds no TRAMOLEU.DLL, or that\n"
-          "library lacks %s. (A companion may also return 99 itself.)\n",
-          exportName);
-    else
+    if (result == kNotCalled) {
+      printf("99: no companion entry point could be called, or the companion returned 99\n"
+             "itself. The doctor's steps for this printer say which:\n");
+      host::PrintFailedStep(host::RunDoctor(path, printer, exportName), host::kStepPrinter, stdout);
+      status = kStepFailed;
+    } else {
       printf("the result comes from the companion TRAMOLEU.DLL of the printer's driver\n");
-    status = kOk;
+      status = kOk;
+    }
   }
   FreeLibrary(module);
   return status;
 }
 
-std::string FileVersion(const std::string& path) {
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  if (size == 0) return "";
-  std::string block(size, '\0');
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, &block[0])) return "";
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
-      length < sizeof *fixed)
-    return "";
-  char text[64];
-  snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
-           fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16,
-           fixed->dwFileVersionLS & 0xffff);
-  return text;
+int Doctor(const char* printer, const char* exportArgument, bool json) {
+  const char* exportName = nullptr;
+  if (exportArgument && !FindExport(exportArgument, &exportName)) return kBadArguments;
+  std::string path = LibraryPath();
+  if (path.empty()) {
+    fprintf(stderr, "tramole-host: cannot tell the directory of tramole-host.exe\n");
+    return kNoLibrary;
+  }
+  // Paths and names in the report are UTF-8.
+  SetConsoleOutputCP(CP_UTF8);
+  host::Report report = host::RunDoctor(path, printer, exportName);
+  if (json) host::PrintReportJson(report, stdout);
+  else host::PrintReport(report, stdout);
+  return report.failed < 0 ? kOk : kStepFailed;
 }
 
 int Version() {
@@ -229,10 +256,11 @@ int Version() {
   std::string path = LibraryPath();
   DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    printf("%s: not found beside tramole-host.exe\n", kLibraryName);
+    if (g_library.empty()) printf("%s: not found beside tramole-host.exe\n", kLibraryName);
+    else printf("%s: not found at %s\n", kLibraryName, path.c_str());
     return kOk;
   }
-  std::string version = FileVersion(path);
+  std::string version = host::FileVersion(path);
   printf("%s %s (%s)\n", kLibraryName, version.empty() ? "without version information" : version.c_str(),
          path.c_str());
   return kOk;
@@ -241,20 +269,44 @@ int Version() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  // --library PATH and --json may stand anywhere; the rest is positional.
+  std::vector<const char*> args;
+  bool json = false;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--library") == 0) {
+      if (i + 1 >= argc || !SetLibrary(argv[i + 1])) {
+        fprintf(stderr, "tramole-host: --library needs the path of a %s\n\n", kLibraryName);
+        Usage(stderr);
+        return kBadArguments;
+      }
+      ++i;
+    } else if (strcmp(argv[i], "--json") == 0) {
+      json = true;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  size_t n = args.size();
+  if (n < 1) {
     Usage(stderr);
     return kBadArguments;
   }
-  std::string command = argv[1];
+  std::string command = args[0];
   if (command == "--help" || command == "-h" || command == "/?" || command == "help") {
     Usage(stdout);
     return kOk;
   }
-  if (command == "--version" && argc == 2) return Version();
-  if (command == "list" && argc == 2) return List();
-  if (command == "call" && (argc == 4 || argc == 5))
-    return Call(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-  if (command == "list" || command == "call" || command == "--version")
+  if (json && command != "doctor") {
+    fprintf(stderr, "tramole-host: --json belongs to 'doctor'\n\n");
+    Usage(stderr);
+    return kBadArguments;
+  }
+  if (command == "--version" && n == 1) return Version();
+  if (command == "list" && n == 1) return List();
+  if (command == "call" && (n == 3 || n == 4))
+    return Call(args[1], args[2], n == 4 ? args[3] : nullptr);
+  if (command == "doctor" && (n == 2 || n == 3)) return Doctor(args[1], n == 3 ? args[2] : nullptr, json);
+  if (command == "list" || command == "call" || command == "doctor" || command == "--version")
     fprintf(stderr, "tramole-host: wrong number of arguments for '%s'\n\n", command.c_str());
   else
     fprintf(stderr, "tramole-host: unknown command '%s'\n\n", command.c_str());

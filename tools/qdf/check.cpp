@@ -107,15 +107,64 @@ struct Walker {
     }
   }
 
-  // The library's directory walk, with the reasons.
-  void FindSection() {
+  void ReadHeader() {
     uint8_t header[QDF_HEADER_SIZE];
     memset(header, 0, sizeof header);
-    uint32_t got = DataFileReadAt(file, header, QDF_HEADER_SIZE, 0);
-    if (got == DATAFILE_READ_FAILED) Error("read-failed", 0, "the header cannot be read");
+    if (DataFileReadAt(file, header, QDF_HEADER_SIZE, 0) == DATAFILE_READ_FAILED)
+      Error("read-failed", 0, "the header cannot be read");
     r.headerWord0 = QdfGet32(header);
     r.directoryLimit = QdfGet32(header + QDF_HEADER_DIRECTORY_LIMIT);
+  }
 
+  // An entry that cannot be read whole ends the walk; says why.
+  void EntryUnreadable(uint32_t at, uint32_t got) {
+    if (got == DATAFILE_READ_FAILED) {
+      Error("read-failed", at, "the section entry cannot be read");
+      noSection = "a read failed";
+    } else if (at == QDF_FIRST_ENTRY) {
+      noSection = "the file is " + std::to_string(r.size) + " bytes, too short for a section entry at 8";
+    } else {
+      Error("directory-leaves-file", at,
+            got ? "section entry cut off by the end of the file (" + std::to_string(got) + " of 52 bytes)"
+                : "the directory chain leads past the end of the file");
+      noSection = "the directory chain leaves the file";
+    }
+  }
+
+  // The entry named like the message section: taken unless it lies beyond the limit.
+  void TakeSection(uint32_t at, const SectionEntryInfo& info) {
+    if (at >= r.directoryLimit) {
+      r.sections.back().beyondLimit = true;
+      Error("section-beyond-limit", at,
+            "section entry lies at or beyond the directory limit " + std::to_string(r.directoryLimit) +
+                ": the library does not take it");
+      noSection = "its entry lies beyond the directory limit";
+      return;
+    }
+    if (info.name != ERRMSG_SECTION)
+      Note("section-case", at, "section name " + Quoted(info.name) + " differs in case; it is found");
+    r.section = at;
+  }
+
+  // Whether the walk goes on from `info` to its next entry; says why not.
+  bool FollowNext(uint32_t at, const SectionEntryInfo& info, const std::set<uint32_t>& seen) {
+    if (info.next >= r.directoryLimit) {
+      noSection = "no entry of that name in the directory chain";
+      PeekBeyondLimit(info.next);
+      return false;
+    }
+    if (seen.count(info.next)) {
+      Error("directory-cycle", at,
+            "the directory chain cycles: this entry leads back to the entry at " + Offset(info.next));
+      noSection = "the directory chain cycles before it";
+      return false;
+    }
+    return true;
+  }
+
+  // The library's directory walk, with the reasons.
+  void FindSection() {
+    ReadHeader();
     std::set<uint32_t> seen;
     uint32_t at = QDF_FIRST_ENTRY;
     for (size_t hops = 0;; ++hops) {
@@ -127,50 +176,12 @@ struct Walker {
       }
       uint8_t entry[QDF_ENTRY_SIZE];
       SectionEntryInfo info;
-      got = ReadEntry(at, entry, &info);
-      if (got == DATAFILE_READ_FAILED) {
-        Error("read-failed", at, "the section entry cannot be read");
-        noSection = "a read failed";
-        return;
-      }
-      if (got < QDF_ENTRY_SIZE) {
-        if (at == QDF_FIRST_ENTRY) {
-          noSection = "the file is " + std::to_string(r.size) + " bytes, too short for a section entry at 8";
-        } else {
-          Error("directory-leaves-file", at,
-                got ? "section entry cut off by the end of the file (" + std::to_string(got) + " of 52 bytes)"
-                    : "the directory chain leads past the end of the file");
-          noSection = "the directory chain leaves the file";
-        }
-        return;
-      }
+      uint32_t got = ReadEntry(at, entry, &info);
+      if (got == DATAFILE_READ_FAILED || got < QDF_ENTRY_SIZE) return EntryUnreadable(at, got);
       seen.insert(at);
       r.sections.push_back(info);
-      if (info.matches) {
-        if (at >= r.directoryLimit) {
-          r.sections.back().beyondLimit = true;
-          Error("section-beyond-limit", at,
-                "section entry lies at or beyond the directory limit " + std::to_string(r.directoryLimit) +
-                    ": the library does not take it");
-          noSection = "its entry lies beyond the directory limit";
-          return;
-        }
-        if (info.name != ERRMSG_SECTION)
-          Note("section-case", at, "section name " + Quoted(info.name) + " differs in case; it is found");
-        r.section = at;
-        return;
-      }
-      if (info.next >= r.directoryLimit) {
-        noSection = "no entry of that name in the directory chain";
-        PeekBeyondLimit(info.next);
-        return;
-      }
-      if (seen.count(info.next)) {
-        Error("directory-cycle", at,
-              "the directory chain cycles: this entry leads back to the entry at " + Offset(info.next));
-        noSection = "the directory chain cycles before it";
-        return;
-      }
+      if (info.matches) return TakeSection(at, info);
+      if (!FollowNext(at, info, seen)) return;
       at = info.next;
     }
   }
@@ -216,6 +227,63 @@ struct Walker {
     if (got == DATAFILE_READ_FAILED && !pastChainEnd) Error("read-failed", at, "the record cannot be read");
   }
 
+  // Why a key that cannot match fills nothing.
+  void ReportUnusableKey(const RecordInfo& rec) {
+    switch (rec.keyState) {
+      case STRING_TOO_LONG:
+        Warning("key-too-long", rec.keyOffset, "key of the record at " + Offset(rec.offset) +
+                                                    " has no zero byte within 290 bytes: it fills nothing");
+        break;
+      case STRING_OUTSIDE_FILE:
+        Error("key-outside-file", rec.offset, "key offset " + Offset(rec.keyOffset) +
+                                                  " lies past the end of the file: the key reads as empty");
+        break;
+      case STRING_READ_FAILED: Error("read-failed", rec.keyOffset, "the key cannot be read"); break;
+      default:
+        if (rec.key.empty())
+          Warning("empty-key", rec.offset,
+                  "record with an empty key at " + Offset(rec.keyOffset) + ": it fills nothing");
+        else
+          Warning("key-too-long", rec.keyOffset,
+                  "key of " + std::to_string(rec.key.size()) + " characters; keys over 127 match nothing");
+    }
+  }
+
+  // What is wrong with the text a record puts into its entry.
+  void ReportFilledText(const RecordInfo& rec, const char* tableKey) {
+    std::string what = std::string("text of ") + tableKey;
+    switch (rec.textState) {
+      case STRING_TOO_LONG:
+        Error("text-too-long", rec.textOffset,
+              what + " has no zero byte within 290 bytes: the library loads an empty text, not the fallback");
+        break;
+      case STRING_OUTSIDE_FILE:
+        Error("text-outside-file", rec.offset, what + " at " + Offset(rec.textOffset) +
+                                                   " lies past the end of the file: it loads as an empty text");
+        break;
+      case STRING_READ_FAILED: Error("read-failed", rec.textOffset, what + " cannot be read"); break;
+      case STRING_AT_END:
+        Warning("text-unterminated", rec.textOffset, what + " has no zero byte; the end of the file ends it");
+        break;
+      default:
+        if (rec.text.empty())
+          Warning("empty-text", rec.textOffset, what + " is empty: the code shows nothing, not the fallback");
+    }
+  }
+
+  // The record fills its entry.
+  void Fill(RecordInfo* rec, bool quiet) {
+    const char* tableKey = ErrMsgTable[rec->entry].key;
+    rec->fate = FATE_FILLS;
+    filledBy[rec->entry] = (int)r.records.size();
+    if (quiet)
+      Error("beyond-chain-fills", rec->offset,
+            "the record, read only because the count runs past the chain, fills " + std::string(tableKey));
+    if (rec->key != tableKey)
+      Note("key-case", rec->offset, "key " + Quoted(rec->key) + " fills " + tableKey + " (case does not matter)");
+    ReportFilledText(*rec, tableKey);
+  }
+
   // What the record does to the table; findings on the way.
   void Judge(RecordInfo* rec) {
     const int64_t at = rec->offset;
@@ -223,38 +291,19 @@ struct Walker {
     if (!quiet && rec->bytes > 0 && rec->bytes < QDF_RECORD_SIZE)
       Error("record-cut", at, "record cut off by the end of the file (" + std::to_string(rec->bytes) +
                                   " of 16 bytes); the rest reads as zero");
+    rec->fate = FATE_NO_ENTRY;
     if (!KeyCanMatch(rec->key)) {
-      rec->fate = FATE_NO_ENTRY;
-      if (quiet) return;
-      switch (rec->keyState) {
-        case STRING_TOO_LONG:
-          Warning("key-too-long", rec->keyOffset, "key of the record at " + Offset(rec->offset) +
-                                                       " has no zero byte within 290 bytes: it fills nothing");
-          break;
-        case STRING_OUTSIDE_FILE:
-          Error("key-outside-file", at, "key offset " + Offset(rec->keyOffset) +
-                                            " lies past the end of the file: the key reads as empty");
-          break;
-        case STRING_READ_FAILED: Error("read-failed", rec->keyOffset, "the key cannot be read"); break;
-        default:
-          if (rec->key.empty())
-            Warning("empty-key", at, "record with an empty key at " + Offset(rec->keyOffset) + ": it fills nothing");
-          else
-            Warning("key-too-long", rec->keyOffset,
-                    "key of " + std::to_string(rec->key.size()) + " characters; keys over 127 match nothing");
-      }
+      if (!quiet) ReportUnusableKey(*rec);
       return;
     }
     rec->entry = TableEntryForKey(rec->key);
     if (rec->entry < 0) {
-      rec->fate = FATE_NO_ENTRY;
       if (quiet) return;
       std::string hint = KeyHint(rec->key);
       Warning("key-fills-nothing", at, "key " + Quoted(rec->key) + " fills no table entry" +
                                            (hint.empty() ? "" : ": " + hint));
       return;
     }
-    const char* tableKey = ErrMsgTable[rec->entry].key;
     if (filledBy[rec->entry] >= 0) {
       rec->fate = FATE_DUPLICATE;
       if (quiet) return;
@@ -263,39 +312,14 @@ struct Walker {
                                        ", whose text stays");
       return;
     }
-    rec->fate = FATE_FILLS;
-    filledBy[rec->entry] = (int)r.records.size();
-    if (quiet)
-      Error("beyond-chain-fills", at, "the record, read only because the count runs past the chain, fills " +
-                                          std::string(tableKey));
-    if (rec->key != tableKey)
-      Note("key-case", at, "key " + Quoted(rec->key) + " fills " + tableKey + " (case does not matter)");
-    std::string what = std::string("text of ") + tableKey;
-    switch (rec->textState) {
-      case STRING_TOO_LONG:
-        Error("text-too-long", rec->textOffset,
-              what + " has no zero byte within 290 bytes: the library loads an empty text, not the fallback");
-        break;
-      case STRING_OUTSIDE_FILE:
-        Error("text-outside-file", at, what + " at " + Offset(rec->textOffset) +
-                                           " lies past the end of the file: it loads as an empty text");
-        break;
-      case STRING_READ_FAILED: Error("read-failed", rec->textOffset, what + " cannot be read"); break;
-      case STRING_AT_END:
-        Warning("text-unterminated", rec->textOffset,
-                what + " has no zero byte; the end of the file ends it");
-        break;
-      default:
-        if (rec->text.empty())
-          Warning("empty-text", rec->textOffset, what + " is empty: the code shows nothing, not the fallback");
-    }
+    Fill(rec, quiet);
   }
 
-  // The library's record walk: `count` passes along the chain, each record once.
-  void WalkRecords() {
+  // The section's first-record offset and record count.
+  void ReadSectionCount() {
+    const uint32_t section = (uint32_t)r.section;
     uint8_t entry[QDF_ENTRY_SIZE];
     memset(entry, 0, sizeof entry);
-    const uint32_t section = (uint32_t)r.section;
     DataFileReadAt(file, entry, QDF_ENTRY_SIZE, section);
     uint8_t countBlock[QDF_COUNT_BLOCK_SIZE];
     memset(countBlock, 0, sizeof countBlock);
@@ -307,24 +331,50 @@ struct Walker {
       Warning("count-cut", section + QDF_ENTRY_SIZE,
               "the record count is cut off by the end of the file (" + std::to_string(got) +
                   " of 4 bytes); it reads as " + std::to_string(r.count));
+  }
 
+  // The `i`-th pass reached offset 0 or the file's end before the count ran out.
+  void ReportChainEnd(uint64_t i, uint32_t at) {
+    const int64_t where = i == 0 ? r.section : (int64_t)r.records.back().offset;
+    std::string from = i == 0 ? std::string("the section's first-record offset")
+                              : "the next-record offset of the record at " + Offset(r.records.back().offset);
+    if (at == 0)
+      Error("count-exceeds-chain", where,
+            "record count " + std::to_string(r.count) + " but the chain ends after " + std::to_string(i) +
+                " records: " + from + " is 0, so the library reads the file's first 16 bytes as a record");
+    else
+      Error("chain-leaves-file", where,
+            from + " names " + Offset(at) + ", past the end of the file (record count " + std::to_string(r.count) +
+                ", " + std::to_string(i) + " read)");
+  }
+
+  // Whether the walk may read a record at `at` as its `i`-th; says why not.
+  bool MayRead(uint64_t i, uint32_t at, bool chainEnded, const std::unordered_map<uint32_t, size_t>& seen) {
+    if (seen.count(at)) {
+      if (!chainEnded)
+        Error("record-cycle", r.records.back().offset,
+              "the record chain cycles: this record leads back to the record at " + Offset(at) + " after " +
+                  std::to_string(i) + " of " + std::to_string(r.count) + " records");
+      return false;
+    }
+    if (r.records.size() == kMaxRecords) {
+      Error("too-many-records", at, "the walk stops after " + std::to_string(kMaxRecords) + " records");
+      return false;
+    }
+    return true;
+  }
+
+  // The library's record walk: `count` passes along the chain, each record once.
+  void WalkRecords() {
+    ReadSectionCount();
     std::unordered_map<uint32_t, size_t> seen;
     bool chainEnded = false;
-    bool cycled = false;
+    bool stopped = false;
     uint32_t at = r.firstRecord;
     for (uint64_t i = 0; i < r.count; ++i) {
       if (i > 0) at = r.records.back().next;
-      if (seen.count(at)) {
-        if (!chainEnded)
-          Error("record-cycle", r.records.back().offset,
-                "the record chain cycles: this record leads back to the record at " + Offset(at) +
-                    " after " + std::to_string(i) + " of " + std::to_string(r.count) + " records");
-        cycled = true;
-        break;
-      }
-      if (r.records.size() == kMaxRecords) {
-        Error("too-many-records", at, "the walk stops after " + std::to_string(kMaxRecords) + " records");
-        cycled = true;
+      if (!MayRead(i, at, chainEnded, seen)) {
+        stopped = true;
         break;
       }
       RecordInfo rec;
@@ -332,22 +382,13 @@ struct Walker {
       if (!chainEnded && (at == 0 || rec.bytes == 0)) {
         chainEnded = true;
         rec.pastChainEnd = true;
-        std::string from = i == 0 ? std::string("the section's first-record offset")
-                                  : "the next-record offset of the record at " + Offset(r.records.back().offset);
-        if (at == 0)
-          Error("count-exceeds-chain", i == 0 ? (int64_t)section : (int64_t)r.records.back().offset,
-                "record count " + std::to_string(r.count) + " but the chain ends after " + std::to_string(i) +
-                    " records: " + from + " is 0, so the library reads the file's first 16 bytes as a record");
-        else
-          Error("chain-leaves-file", i == 0 ? (int64_t)section : (int64_t)r.records.back().offset,
-                from + " names " + Offset(at) + ", past the end of the file (record count " +
-                    std::to_string(r.count) + ", " + std::to_string(i) + " read)");
+        ReportChainEnd(i, at);
       }
       seen[at] = r.records.size();
       Judge(&rec);
       r.records.push_back(rec);
     }
-    if (cycled || chainEnded || r.count == 0) {
+    if (stopped || chainEnded || r.count == 0) {
       if (r.count == 0 && r.firstRecord != 0) CountBelowChain(r.firstRecord, seen, true);
       return;
     }
@@ -402,6 +443,48 @@ void LoadWithLibrary(DataFile* file, std::vector<TableEntryInfo>* table) {
 
 }  // namespace
 
+namespace {
+
+// What the walk expects must be what the library did.
+void CompareWithLibrary(Walker& w, CheckReport& r) {
+  for (size_t i = 0; i < r.table.size(); ++i) {
+    TableEntryInfo& e = r.table[i];
+    int by = r.section >= 0 ? w.filledBy[i] : -1;
+    if (by >= 0) e.record = r.records[(size_t)by].offset;
+    bool expected = by >= 0;
+    std::string expectedText = by >= 0 ? r.records[(size_t)by].text : std::string();
+    if (e.loaded != expected || e.text != expectedText)
+      w.Error("library-disagrees", -1,
+              "the library loaded " + (e.loaded ? Quoted(e.text) : std::string("nothing")) + " for " + e.key +
+                  ", the tool's walk expected " + (expected ? Quoted(expectedText) : std::string("nothing")));
+  }
+}
+
+// What the loaded table means for the codes.
+void JudgeTable(Walker& w, CheckReport& r) {
+  if (r.section < 0) {
+    w.Error("no-section", -1, std::string("no section \"") + ERRMSG_SECTION + "\" (" + w.noSection +
+                                  "): the library loads no text and every code shows an empty text");
+    return;
+  }
+  bool any = false;
+  for (const TableEntryInfo& e : r.table) any = any || e.loaded;
+  if (!any) {
+    w.Error("nothing-loads", r.section, "the message section loads no text: every code shows an empty text");
+    return;
+  }
+  if (!r.table[ERRMSG_FALLBACK].loaded)
+    w.Warning("no-fallback", -1, "no ERMSG_XX: codes without a text of their own show an empty text");
+  std::string missing;
+  for (int i = 0; i < ERRMSG_NUMBERED; ++i)
+    if (!r.table[(size_t)i].loaded) missing += std::string(missing.empty() ? "" : ", ") + r.table[(size_t)i].key;
+  if (!missing.empty())
+    w.Note("missing-entries", -1, "no text for " + missing + ": those codes show the " +
+                                      (r.table[ERRMSG_FALLBACK].loaded ? "ERMSG_XX" : "empty") + " text");
+}
+
+}  // namespace
+
 CheckReport CheckOpenDataFile(DataFile* file, const std::string& name) {
   CheckReport r;
   r.file = name;
@@ -414,40 +497,8 @@ CheckReport CheckOpenDataFile(DataFile* file, const std::string& name) {
     w.WalkRecords();
   }
   LoadWithLibrary(file, &r.table);
-
-  // What the walk expects must be what the library did.
-  for (size_t i = 0; i < r.table.size(); ++i) {
-    TableEntryInfo& e = r.table[i];
-    int by = r.section >= 0 ? w.filledBy[i] : -1;
-    if (by >= 0) e.record = r.records[(size_t)by].offset;
-    bool expected = by >= 0;
-    std::string expectedText = by >= 0 ? r.records[(size_t)by].text : std::string();
-    if (e.loaded != expected || e.text != expectedText)
-      w.Error("library-disagrees", -1,
-              "the library loaded " + (e.loaded ? Quoted(e.text) : std::string("nothing")) + " for " + e.key +
-                  ", the tool's walk expected " + (expected ? Quoted(expectedText) : std::string("nothing")));
-  }
-
-  if (r.section < 0) {
-    w.Error("no-section", -1, std::string("no section \"") + ERRMSG_SECTION + "\" (" + w.noSection +
-                                  "): the library loads no text and every code shows an empty text");
-    return r;
-  }
-  bool any = false;
-  for (const TableEntryInfo& e : r.table) any = any || e.loaded;
-  if (!any) {
-    w.Error("nothing-loads", r.section, "the message section loads no text: every code shows an empty text");
-    return r;
-  }
-  if (!r.table[ERRMSG_FALLBACK].loaded)
-    w.Warning("no-fallback", -1,
-              "no ERMSG_XX: codes without a text of their own show an empty text");
-  std::string missing;
-  for (int i = 0; i < ERRMSG_NUMBERED; ++i)
-    if (!r.table[(size_t)i].loaded) missing += std::string(missing.empty() ? "" : ", ") + r.table[(size_t)i].key;
-  if (!missing.empty())
-    w.Note("missing-entries", -1, "no text for " + missing + ": those codes show the " +
-                                      (r.table[ERRMSG_FALLBACK].loaded ? "ERMSG_XX" : "empty") + " text");
+  CompareWithLibrary(w, r);
+  JudgeTable(w, r);
   return r;
 }
 
@@ -471,164 +522,18 @@ CheckReport CheckDataBytes(const uint8_t* data, size_t size, const std::string& 
     r.findings.AddAtLine(SEVERITY_ERROR, "too-large", name, 0, "a data file holds at most 4 GiB");
     return r;
   }
-  // The library's image mode over the caller's bytes: every read is a copy
-  // from them, nothing is opened, nothing is written.
-  static const uint8_t kNoBytes[1] = {0};
   DataFile file;
-  memset(&file, 0, sizeof file);
-  file.file = OS_NO_FILE;
-  file.image = const_cast<uint8_t*>(size ? data : kNoBytes);
-  file.size = (uint32_t)size;
+  DataFileWrapImage(&file, data, (uint32_t)size);
   return CheckOpenDataFile(&file, name);
 }
 
-// ---- reports ----------------------------------------------------------------
-
-std::string DisplayText(const std::string& bytes, uint32_t codepage) {
-  std::string decoded;
-  if (codepage && DecodeExactly(codepage, bytes, &decoded)) return EscapeC(decoded, ESCAPE_UTF8);
-  return EscapeC(bytes, ESCAPE_BYTES);
-}
-
-namespace {
-
-const char* StringStateName(StringState s) {
-  switch (s) {
-    case STRING_OK: return "ok";
-    case STRING_AT_END: return "ends-at-end-of-file";
-    case STRING_OUTSIDE_FILE: return "outside-file";
-    case STRING_TOO_LONG: return "too-long";
-    default: return "read-failed";
-  }
-}
-
-const char* FateName(RecordFate f) {
-  switch (f) {
-    case FATE_FILLS: return "fills";
-    case FATE_DUPLICATE: return "duplicate";
-    default: return "fills-nothing";
-  }
-}
-
-std::string Status(const CheckReport& r) {
-  int code = r.ExitCode();
-  return code == 2 ? "errors" : code == 1 ? "warnings" : "clean";
-}
-
-}  // namespace
-
-std::string FormatCheckText(const CheckReport& r, const ReportOptions& o) {
-  std::string out;
-  char line[512];
-  if (r.opened) {
-    out += r.file + ": " + std::to_string(r.size) + " bytes, directory limit " + std::to_string(r.directoryLimit) +
-           "\n";
-    for (const SectionEntryInfo& s : r.sections)
-      out += "  section entry at " + std::to_string(s.offset) + ": \"" + EscapeC(s.name, ESCAPE_BYTES) + "\"" +
-             (s.beyondLimit ? " (beyond the directory limit)"
-              : s.afterSection ? " (behind the message section, not read)"
-              : (int64_t)s.offset == r.section ? " <- the message section" : "") + "\n";
-    if (r.section >= 0) {
-      snprintf(line, sizeof line, "  records: count %u, first at %u, %zu read%s\n", (unsigned)r.count,
-               (unsigned)r.firstRecord, r.records.size(),
-               r.unreadRecords ? (", " + std::to_string(r.unreadRecords) + " more never read").c_str() : "");
-      out += line;
-      for (const RecordInfo& rec : r.records) {
-        out += "    record at " + std::to_string(rec.offset) + ": key \"" + EscapeC(rec.key, ESCAPE_BYTES) +
-               "\" at " + std::to_string(rec.keyOffset) + ", text at " + std::to_string(rec.textOffset) + " (" +
-               std::to_string(rec.text.size()) + " bytes): " + FateName(rec.fate) +
-               (rec.entry >= 0 ? std::string(" ") + ErrMsgTable[rec.entry].key : std::string()) +
-               (rec.pastChainEnd ? " (past the chain's end)" : "") + "\n";
-      }
-    }
-    out += "loaded table:\n";
-    for (const TableEntryInfo& e : r.table) {
-      if (e.loaded)
-        out += "  " + e.key + "  \"" + DisplayText(e.text, o.codepage) + "\"" +
-               (e.record >= 0 ? "  (record at " + std::to_string(e.record) + ")" : "") + "\n";
-      else
-        out += "  " + e.key + "  (no text)\n";
-    }
-  }
-  if (!r.findings.items.empty()) out += "findings:\n";
-  for (const Diagnostic& d : r.findings.items) out += "  " + FormatDiagnostic(d) + "\n";
-  snprintf(line, sizeof line, "result: %d error(s), %d warning(s), %d note(s): %s (exit %d)\n",
-           r.findings.Count(SEVERITY_ERROR), r.findings.Count(SEVERITY_WARNING),
-           r.findings.Count(SEVERITY_NOTE), Status(r).c_str(), r.ExitCode());
-  out += line;
-  return out;
-}
-
-std::string FormatCheckJson(const CheckReport& r, const ReportOptions& o) {
-  std::string j = "{\n";
-  auto Field = [&](const std::string& name, const std::string& value, bool last = false) {
-    j += "  " + JsonString(name) + ": " + value + (last ? "\n" : ",\n");
-  };
-  Field("file", JsonString(r.file));
-  Field("opened", r.opened ? "true" : "false");
-  Field("size", std::to_string(r.size));
-  Field("directory_limit", std::to_string(r.directoryLimit));
-  Field("status", JsonString(Status(r)));
-  Field("exit_code", std::to_string(r.ExitCode()));
-
-  std::string sections = "[";
-  for (size_t i = 0; i < r.sections.size(); ++i) {
-    const SectionEntryInfo& s = r.sections[i];
-    sections += std::string(i ? ", " : "") + "{\"offset\": " + std::to_string(s.offset) +
-                ", \"name\": " + JsonString(EscapeC(s.name, ESCAPE_BYTES)) +
-                ", \"first_record\": " + std::to_string(s.firstRecord) + ", \"next\": " + std::to_string(s.next) +
-                ", \"message_section\": " + ((int64_t)s.offset == r.section ? "true" : "false") +
-                ", \"beyond_limit\": " + (s.beyondLimit ? "true" : "false") +
-                ", \"after_section\": " + (s.afterSection ? "true" : "false") + "}";
-  }
-  Field("sections", sections + "]");
-  if (r.section >= 0)
-    Field("section", "{\"offset\": " + std::to_string(r.section) + ", \"first_record\": " +
-                         std::to_string(r.firstRecord) + ", \"count\": " + std::to_string(r.count) +
-                         ", \"records_read\": " + std::to_string(r.records.size()) +
-                         ", \"records_unread\": " + std::to_string(r.unreadRecords) + "}");
-  else
-    Field("section", "null");
-
-  std::string records = "[";
-  for (size_t i = 0; i < r.records.size(); ++i) {
-    const RecordInfo& rec = r.records[i];
-    records += std::string(i ? ",\n    " : "\n    ") + "{\"offset\": " + std::to_string(rec.offset) +
-               ", \"bytes\": " + std::to_string(rec.bytes) + ", \"key_offset\": " + std::to_string(rec.keyOffset) +
-               ", \"key\": " + JsonString(EscapeC(rec.key, ESCAPE_BYTES)) + ", \"key_hex\": " +
-               JsonString(HexBytes(rec.key)) + ", \"key_state\": " + JsonString(StringStateName(rec.keyState)) +
-               ", \"text_offset\": " + std::to_string(rec.textOffset) +
-               ", \"text_state\": " + JsonString(StringStateName(rec.textState)) +
-               ", \"text_length\": " + std::to_string(rec.text.size()) + ", \"next\": " + std::to_string(rec.next) +
-               ", \"fate\": " + JsonString(FateName(rec.fate)) + ", \"entry\": " +
-               (rec.entry >= 0 ? JsonString(ErrMsgTable[rec.entry].key) : std::string("null")) +
-               ", \"past_chain_end\": " + (rec.pastChainEnd ? "true" : "false") + "}";
-  }
-  Field("records", records + (r.records.empty() ? "]" : "\n  ]"));
-
-  std::string table = "[";
-  for (size_t i = 0; i < r.table.size(); ++i) {
-    const TableEntryInfo& e = r.table[i];
-    table += std::string(i ? ",\n    " : "\n    ") + "{\"key\": " + JsonString(e.key) +
-             ", \"loaded\": " + (e.loaded ? "true" : "false");
-    if (e.loaded)
-      table += ", \"text\": " + JsonString(DisplayText(e.text, o.codepage)) + ", \"text_hex\": " +
-               JsonString(HexBytes(e.text)) + ", \"length\": " + std::to_string(e.text.size()) +
-               ", \"record\": " + (e.record >= 0 ? std::to_string(e.record) : std::string("null"));
-    table += "}";
-  }
-  Field("table", table + (r.table.empty() ? "]" : "\n  ]"));
-
-  std::string findings = "[";
-  for (size_t i = 0; i < r.findings.items.size(); ++i) {
-    const Diagnostic& d = r.findings.items[i];
-    findings += std::string(i ? ",\n    " : "\n    ") + "{\"severity\": " + JsonString(SeverityName(d.severity)) +
-                ", \"id\": " + JsonString(d.id) + ", \"offset\": " +
-                (d.offset >= 0 ? std::to_string(d.offset) : std::string("null")) +
-                ", \"message\": " + JsonString(d.message) + "}";
-  }
-  Field("findings", findings + (r.findings.items.empty() ? "]" : "\n  ]"), true);
-  return j + "}\n";
+std::vector<TableEntryInfo> LoadedTable(const uint8_t* data, size_t size) {
+  std::vector<TableEntryInfo> table;
+  if (size > 0xFFFFFFFFu) return table;
+  DataFile file;
+  DataFileWrapImage(&file, data, (uint32_t)size);
+  LoadWithLibrary(&file, &table);
+  return table;
 }
 
 // ---- lookups ----------------------------------------------------------------

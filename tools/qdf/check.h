@@ -82,6 +82,8 @@ struct CheckReport {
 CheckReport CheckDataFile(const std::string& path);
 // A file's bytes, read in the library's image mode; `name` names it in findings.
 CheckReport CheckDataBytes(const uint8_t* data, size_t size, const std::string& name);
+// The table the library loads from a file's bytes, with no walk or findings.
+std::vector<TableEntryInfo> LoadedTable(const uint8_t* data, size_t size);
 // A file already open; it stays open.
 CheckReport CheckOpenDataFile(DataFile* file, const std::string& name);
 

@@ -44,110 +44,114 @@ std::string Quoted(const std::string& bytes) { return "\"" + EscapeC(bytes, ESCA
 
 bool HasNonAsciiLiteral(const SourceText& text) {
   for (size_t i = 0; i < text.bytes.size(); ++i)
-    if (!text.raw[i] && (unsigned char)text.bytes[i] >= 0x80) return true;
+    if ((unsigned char)text.bytes[i] >= 0x80 && !text.IsRaw(i)) return true;
   return false;
 }
 
 uint32_t LineOf(const SourceText& text, size_t index, uint32_t fallback) {
-  return index < text.lines.size() ? text.lines[index] : fallback;
+  return index < text.bytes.size() ? text.LineAt(index) : fallback;
 }
 
 }  // namespace
 
-bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOptions& options,
-                     std::vector<Message>* out, Diagnostics* d) {
-  out->clear();
-  bool ok = true;
-  std::string where = sources.empty() ? std::string("qdf") : sources[0].name;
-  struct Owner {
-    std::string file;
-    uint32_t line = 0;
-    bool set = false;
-  } owners[ERRMSG_ENTRIES];
+namespace {
+
+// Which source line gave each table entry its text.
+struct Owner {
+  std::string file;
+  uint32_t line = 0;
+  bool set = false;
+};
+
+// The state of one compile: what each step reads and adds to.
+struct Compile {
+  Compile(const CompileOptions& o, Diagnostics* diagnostics) : options(o), d(diagnostics) {}
+
+  const CompileOptions& options;
+  Diagnostics* d;
+  Owner owners[ERRMSG_ENTRIES];
   uint64_t total = QDF_HEADER_SIZE + QDF_ENTRY_SIZE + QDF_COUNT_BLOCK_SIZE;
 
-  for (const ParsedSource& source : sources) {
-    bool warnedNotConverted = false;
-    for (const SourceMessage& m : source.messages) {
-      Message message;
-      bool converted = true;
-      if (options.codepage) {
-        ConversionFailure failure;
-        if (!ConvertSourceText(m.key, source.charset, options.codepage, &message.key, &failure)) {
-          d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, LineOf(m.key, failure.index, m.line),
-                       "key " + Quoted(m.key.bytes) + ": " + failure.reason);
-          converted = false;
-        }
-        if (!ConvertSourceText(m.text, source.charset, options.codepage, &message.text, &failure)) {
-          d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, LineOf(m.text, failure.index, m.line),
-                       "text of " + Quoted(m.key.bytes) + ": " + failure.reason);
-          converted = false;
-        }
-      } else {
-        message.key = m.key.bytes;
-        message.text = m.text.bytes;
-        if (!warnedNotConverted && (HasNonAsciiLiteral(m.text) || HasNonAsciiLiteral(m.key))) {
-          warnedNotConverted = true;
-          d->AddAtLine(SEVERITY_WARNING, "not-converted", source.name, m.line,
-                       "non-ASCII characters go into the file as they are (" + source.charset +
-                           "); give --codepage N for the host's code page");
-        }
+  // Into the host's code page, or the bytes as they are (warned once a source).
+  bool Convert(const ParsedSource& source, const SourceMessage& m, bool* warnedNotConverted, Message* message) {
+    if (!options.codepage) {
+      message->key = m.key.bytes;
+      message->text = m.text.bytes;
+      if (!*warnedNotConverted && (HasNonAsciiLiteral(m.text) || HasNonAsciiLiteral(m.key))) {
+        *warnedNotConverted = true;
+        d->AddAtLine(SEVERITY_WARNING, "not-converted", source.name, m.line,
+                     "non-ASCII characters go into the file as they are (" + source.charset +
+                         "); give --codepage N for the host's code page");
       }
-      if (!converted) {
-        ok = false;
-        continue;
-      }
-      const std::string shown = Quoted(message.key);
-      bool bad = false;
-      auto Error = [&](const char* id, const std::string& text) {
-        d->AddAtLine(SEVERITY_ERROR, id, source.name, m.line, text);
-        bad = true;
-      };
-      if (message.key.empty()) Error("empty-key", "empty key: it fills nothing");
-      if (memchr(message.key.data(), 0, message.key.size()))
-        Error("zero-byte", "key " + shown + " holds a zero byte, which would end it early");
-      if (memchr(message.text.data(), 0, message.text.size()))
-        Error("zero-byte", "text of " + shown + " holds a zero byte, which would end it early");
-      if (message.key.size() >= ERRMSG_KEY_SIZE)
-        Error("key-too-long", "key of " + std::to_string(message.key.size()) +
-                                  " bytes; keys over 127 characters match nothing");
-      if (message.text.size() >= ERRMSG_TEXT_SIZE)
-        Error("text-too-long",
-              "text of " + shown + " is " + std::to_string(message.text.size()) + " bytes" +
-                  (options.codepage ? " in code page " + std::to_string(options.codepage) : std::string()) +
-                  "; the library takes at most 289 and loads a longer one as an empty text");
-      if (bad) {
-        ok = false;
-        continue;
-      }
-      int entry = TableEntryForKey(message.key);
-      if (entry < 0) {
-        std::string hint = KeyHint(message.key);
-        d->AddAtLine(SEVERITY_WARNING, "key-fills-nothing", source.name, m.line,
-                     "key " + shown + " fills no table entry" + (hint.empty() ? "" : ": " + hint));
-      } else if (owners[entry].set) {
-        d->AddAtLine(SEVERITY_WARNING, "duplicate-key", source.name, m.line,
-                     "key " + shown + " repeats " + owners[entry].file + ":" +
-                         std::to_string(owners[entry].line) + "; the first one's text stays");
-      } else {
-        owners[entry] = {source.name, m.line, true};
-        if (message.key != ErrMsgTable[entry].key)
-          d->AddAtLine(SEVERITY_NOTE, "key-case", source.name, m.line,
-                       "key " + shown + " fills " + ErrMsgTable[entry].key + " (case does not matter)");
-        if (message.text.empty())
-          d->AddAtLine(SEVERITY_WARNING, "empty-text", source.name, m.line,
-                       "empty text for " + shown + ": the code shows nothing, not the fallback");
-      }
-      total += QDF_RECORD_SIZE + message.key.size() + 1 + message.text.size() + 1;
-      out->push_back(message);
+      return true;
     }
+    bool converted = true;
+    ConversionFailure failure;
+    if (!ConvertSourceText(m.key, source.charset, options.codepage, &message->key, &failure)) {
+      d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, LineOf(m.key, failure.index, m.line),
+                   "key " + Quoted(m.key.bytes) + ": " + failure.reason);
+      converted = false;
+    }
+    if (!ConvertSourceText(m.text, source.charset, options.codepage, &message->text, &failure)) {
+      d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, LineOf(m.text, failure.index, m.line),
+                   "text of " + Quoted(m.key.bytes) + ": " + failure.reason);
+      converted = false;
+    }
+    return converted;
   }
-  if (total > 0xFFFFFFFFull) {
-    d->AddAtLine(SEVERITY_ERROR, "too-large", where, 0, "the messages do not fit a file of 4 GiB");
-    ok = false;
+
+  // What the library could not read as meant: empty or long keys, zero bytes, long texts.
+  bool Readable(const ParsedSource& source, const SourceMessage& m, const Message& message) {
+    const std::string shown = Quoted(message.key);
+    bool bad = false;
+    auto Error = [&](const char* id, const std::string& text) {
+      d->AddAtLine(SEVERITY_ERROR, id, source.name, m.line, text);
+      bad = true;
+    };
+    if (message.key.empty()) Error("empty-key", "empty key: it fills nothing");
+    if (memchr(message.key.data(), 0, message.key.size()))
+      Error("zero-byte", "key " + shown + " holds a zero byte, which would end it early");
+    if (memchr(message.text.data(), 0, message.text.size()))
+      Error("zero-byte", "text of " + shown + " holds a zero byte, which would end it early");
+    if (message.key.size() >= ERRMSG_KEY_SIZE)
+      Error("key-too-long",
+            "key of " + std::to_string(message.key.size()) + " bytes; keys over 127 characters match nothing");
+    if (message.text.size() >= ERRMSG_TEXT_SIZE)
+      Error("text-too-long", "text of " + shown + " is " + std::to_string(message.text.size()) + " bytes" +
+                                 (options.codepage ? " in code page " + std::to_string(options.codepage)
+                                                   : std::string()) +
+                                 "; the library takes at most 289 and loads a longer one as an empty text");
+    return !bad;
   }
-  if (ok) {
-    if (out->empty()) d->AddAtLine(SEVERITY_WARNING, "no-messages", where, 0, "no messages");
+
+  // Which entry the message fills, and whether an earlier one got there first.
+  void Assign(const ParsedSource& source, const SourceMessage& m, const Message& message) {
+    const std::string shown = Quoted(message.key);
+    int entry = TableEntryForKey(message.key);
+    if (entry < 0) {
+      std::string hint = KeyHint(message.key);
+      d->AddAtLine(SEVERITY_WARNING, "key-fills-nothing", source.name, m.line,
+                   "key " + shown + " fills no table entry" + (hint.empty() ? "" : ": " + hint));
+      return;
+    }
+    if (owners[entry].set) {
+      d->AddAtLine(SEVERITY_WARNING, "duplicate-key", source.name, m.line,
+                   "key " + shown + " repeats " + owners[entry].file + ":" + std::to_string(owners[entry].line) +
+                       "; the first one's text stays");
+      return;
+    }
+    owners[entry] = {source.name, m.line, true};
+    if (message.key != ErrMsgTable[entry].key)
+      d->AddAtLine(SEVERITY_NOTE, "key-case", source.name, m.line,
+                   "key " + shown + " fills " + ErrMsgTable[entry].key + " (case does not matter)");
+    if (message.text.empty())
+      d->AddAtLine(SEVERITY_WARNING, "empty-text", source.name, m.line,
+                   "empty text for " + shown + ": the code shows nothing, not the fallback");
+  }
+
+  // Which codes the file leaves without a text of their own.
+  void ReportCoverage(const std::string& where, bool empty) {
+    if (empty) d->AddAtLine(SEVERITY_WARNING, "no-messages", where, 0, "no messages");
     if (!owners[ERRMSG_FALLBACK].set)
       d->AddAtLine(SEVERITY_WARNING, "no-fallback", where, 0,
                    "no ERMSG_XX: codes without a text of their own show an empty text");
@@ -158,7 +162,59 @@ bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOpti
       d->AddAtLine(SEVERITY_NOTE, "missing-entries", where, 0,
                    "no text for " + missing + ": those codes show the ERMSG_XX text");
   }
+};
+
+}  // namespace
+
+namespace {
+
+void Release(const SourceMessage&) {}
+void Release(SourceMessage& m) { m = SourceMessage(); }
+
+// One loop for both entry points; with mutable sources each message is
+// freed once converted, so the sources and the messages are never both whole.
+template <class Sources>
+bool CompileAll(Sources& sources, const CompileOptions& options, std::vector<Message>* out, Diagnostics* d) {
+  out->clear();
+  size_t count = 0;
+  for (const ParsedSource& source : sources) count += source.messages.size();
+  out->reserve(count);
+  bool ok = true;
+  std::string where = sources.empty() ? std::string("qdf") : sources[0].name;
+  Compile c(options, d);
+  for (auto& source : sources) {
+    bool warnedNotConverted = false;
+    for (auto& m : source.messages) {
+      Message message;
+      if (!c.Convert(source, m, &warnedNotConverted, &message) || !c.Readable(source, m, message)) {
+        ok = false;
+        Release(m);
+        continue;
+      }
+      c.Assign(source, m, message);
+      Release(m);
+      c.total += QDF_RECORD_SIZE + message.key.size() + 1 + message.text.size() + 1;
+      out->push_back(std::move(message));
+    }
+  }
+  if (c.total > 0xFFFFFFFFull) {
+    d->AddAtLine(SEVERITY_ERROR, "too-large", where, 0, "the messages do not fit a file of 4 GiB");
+    ok = false;
+  }
+  if (ok) c.ReportCoverage(where, out->empty());
   return ok;
+}
+
+}  // namespace
+
+bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOptions& options,
+                     std::vector<Message>* out, Diagnostics* d) {
+  return CompileAll(sources, options, out, d);
+}
+
+bool CompileAndReleaseMessages(std::vector<ParsedSource>* sources, const CompileOptions& options,
+                               std::vector<Message>* out, Diagnostics* d) {
+  return CompileAll(*sources, options, out, d);
 }
 
 std::vector<uint8_t> LayOutMessageFile(const std::vector<Message>& messages) {

@@ -38,6 +38,11 @@ std::string KeyHint(const std::string& key);
 bool CompileMessages(const std::vector<ParsedSource>& sources, const CompileOptions& options,
                      std::vector<Message>* out, Diagnostics* diagnostics);
 
+// The same, freeing each source message once it is converted (the sources
+// keep their names and charsets, their messages are left empty).
+bool CompileAndReleaseMessages(std::vector<ParsedSource>* sources, const CompileOptions& options,
+                               std::vector<Message>* out, Diagnostics* diagnostics);
+
 // The file layout: header (word 0 zero, directory limit 72), the section
 // entry "NALBI_ErrMsg" at 8 with its count block, the 16-byte records in
 // order at 72, then each record's key and text. Same messages, same bytes.

@@ -11,6 +11,11 @@ void Diagnostics::Add(Severity severity, const char* id, const std::string& file
   d.line = line;
   d.offset = offset;
   d.message = message;
+  if (sink) {
+    ++passed[severity];
+    sink(d, sinkContext);
+    return;
+  }
   items.push_back(d);
 }
 
@@ -25,7 +30,7 @@ void Diagnostics::AddAtOffset(Severity severity, const char* id, const std::stri
 }
 
 int Diagnostics::Count(Severity severity) const {
-  int n = 0;
+  int n = passed[severity];
   for (const Diagnostic& d : items) n += d.severity == severity;
   return n;
 }

@@ -20,6 +20,10 @@ struct Diagnostic {
 
 struct Diagnostics {
   std::vector<Diagnostic> items;
+  // When set, each finding goes here as it is made and only its severity is
+  // kept, so that a source of a million warnings costs no memory for them.
+  void (*sink)(const Diagnostic& d, void* context) = nullptr;
+  void* sinkContext = nullptr;
 
   void AddAtLine(Severity severity, const char* id, const std::string& file, uint32_t line,
                  const std::string& message);
@@ -31,6 +35,7 @@ struct Diagnostics {
   int ExitCode() const;
 
  private:
+  int passed[3] = {0, 0, 0};  // findings handed to the sink, by severity
   void Add(Severity severity, const char* id, const std::string& file, uint32_t line, int64_t offset,
            const std::string& message);
 };

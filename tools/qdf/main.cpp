@@ -13,6 +13,11 @@
 #include "tools/qdf/dump.h"
 #include "tools/qdf/escape.h"
 #include "tools/qdf/check.h"
+#include "tools/qdf/fileio.h"
+#include "tools/qdf/numbers.h"
+#ifdef _WIN32
+#include "tools/qdf/winargs.h"
+#endif
 #include "tools/qdf/source.h"
 #include "tools/qdf/textcode.h"
 
@@ -50,55 +55,23 @@ const char kUsage[] =
     "  --version                 the version\n"
     "\n"
     "Sources ending in .po or .pot are gettext files; all others are plain KEY = text files.\n"
+    "- is standard input as a source or data file, and standard output with -o -.\n"
+    "Valued options also take --option=value. Code pages are numbers or names (cp1252,\n"
+    "windows-1250, shift_jis, gbk, big5, euc-kr, utf-8); codes are decimal (08 is 8) or 0x hex.\n"
+    "Outputs are written to a temporary file and renamed over the target: a failure keeps\n"
+    "the old file. An output that is an input, and inputs that are not regular files, are refused.\n"
     "\n"
     "exit codes:\n"
     "  0  clean: done, nothing to warn about (notes do not count)\n"
-    "  1  warnings: done, but something is ignored or suspicious (build still writes FILE;\n"
-    "     dump had to leave something out)\n"
-    "  2  errors: the file is broken, a source is malformed, or the command line is wrong\n"
-    "     (build writes nothing)\n";
+    "  1  warnings: done, but something is ignored or suspicious (check and show; dump had to\n"
+    "     leave something out). build exits 0 when it wrote FILE, warnings or not;\n"
+    "     --werror makes its warnings errors\n"
+    "  2  errors: the file is broken, a source is malformed, the command line is wrong, or a\n"
+    "     file cannot be read or written (build writes nothing; the old output stays)\n";
 
 int Usage(const std::string& problem) {
   fprintf(stderr, "qdf: %s\nrun \"qdf --help\" for the commands and options\n", problem.c_str());
   return kExitErrors;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* data, std::string* error) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) {
-    *error = strerror(errno);
-    return false;
-  }
-  const size_t kLimit = 64u << 20;  // sources are small; this keeps a wrong argument harmless
-  char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    size_t n = fread(buffer, 1, sizeof buffer, f);
-    data->append(buffer, n);
-    if (data->size() > kLimit) {
-      *error = "larger than 64 MiB";
-      ok = false;
-      break;
-    }
-    if (n < sizeof buffer) {
-      if (ferror(f)) {
-        *error = "read error";
-        ok = false;
-      }
-      break;
-    }
-  }
-  fclose(f);
-  return ok;
-}
-
-bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
-  FILE* f = fopen(path.c_str(), "wb");  // binary: no CRLF on Windows
-  if (!f) return false;
-  bool ok = fwrite(data, 1, size, f) == size;
-  ok = fclose(f) == 0 && ok;
-  if (!ok) remove(path.c_str());
-  return ok;
 }
 
 void PrintDiagnostics(const Diagnostics& d, bool quiet) {
@@ -106,20 +79,10 @@ void PrintDiagnostics(const Diagnostics& d, bool quiet) {
     if (!quiet || item.severity != SEVERITY_NOTE) fprintf(stderr, "%s\n", FormatDiagnostic(item).c_str());
 }
 
-bool ParseNumber(const std::string& text, long long low, long long high, long long* value) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = 0;
-  long long v = strtoll(text.c_str(), &end, 0);
-  if (errno || *end || v < low || v > high) return false;
-  *value = v;
-  return true;
-}
-
 // Negative codes are arguments of show, not options.
 bool IsNegativeNumber(const std::string& text) {
-  long long ignored;
-  return ParseNumber(text, -2147483648LL, -1, &ignored);
+  int32_t ignored;
+  return text.size() > 1 && text[0] == '-' && ParseCode(text, &ignored);
 }
 
 struct Options {
@@ -135,7 +98,21 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
   bool report = command == "check" || command == "show";
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
+    // "--name=value" is "--name value", as getopt_long reads it.
+    std::string attached;
+    bool hasAttached = false;
+    size_t equals = a.find('=');
+    if (a.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      attached = a.substr(equals + 1);
+      a.erase(equals);
+      hasAttached = true;
+    }
     auto Value = [&](std::string* value) {
+      if (hasAttached) {
+        *value = attached;
+        hasAttached = false;
+        return true;
+      }
       if (i + 1 >= argc) {
         *problem = a + " needs a value";
         return false;
@@ -150,14 +127,16 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
     std::string value;
     if ((a == "-o" || a == "--output") && (build || dump)) {
       if (!Value(&o->output)) return false;
-    } else if (a == "--codepage") {
-      long long n;
-      if (!Value(&value)) return false;
-      if (!ParseNumber(value, 1, 65535, &n)) {
-        *problem = "--codepage wants a code page number such as 1252, not \"" + value + "\"";
+      if (o->output.empty()) {
+        *problem = a + " needs a file name (or - for standard output)";
         return false;
       }
-      o->codepage = (uint32_t)n;
+    } else if (a == "--codepage") {
+      if (!Value(&value)) return false;
+      if (!ParseCodepage(value, &o->codepage)) {
+        *problem = "--codepage wants a code page number or name such as 1252 or cp1252, not \"" + value + "\"";
+        return false;
+      }
     } else if (a == "--json" && report) {
       o->json = true;
     } else if (a == "--po" && dump) {
@@ -174,6 +153,10 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
     } else {
       o->arguments.push_back(a);
     }
+    if (hasAttached) {
+      *problem = a + " takes no value";
+      return false;
+    }
   }
   return true;
 }
@@ -186,70 +169,143 @@ bool CheckCodepage(uint32_t codepage, bool forBuild) {
   return false;
 }
 
+// Refuses an output that is one of the inputs, by file identity, so that
+// neither another spelling nor a link lets a build replace its own source.
+bool OutputIsNotInput(const std::string& output, const std::vector<std::string>& inputs) {
+  FileIdentity out, in;
+  if (IsStandardStream(output) || !IdentifyFile(output, &out)) return true;
+  for (const std::string& input : inputs)
+    if (!IsStandardStream(input) && IdentifyFile(input, &in) && SameFile(in, out)) {
+      fprintf(stderr, "%s: error: the output is the input %s; nothing written [output-is-input]\n",
+              output.c_str(), input.c_str());
+      return false;
+    }
+  return true;
+}
+
+// The new content of `output` (a file, or standard output for "-"); an
+// error names the file and the reason.
+bool WriteOutput(const std::string& output, const void* data, size_t size, Diagnostics* d) {
+  std::string error;
+  if (IsStandardStream(output)) {
+    if (WriteStandardOutput(data, size)) return true;
+    error = "the write to standard output failed";
+  } else if (WriteOutputFile(output, data, size, &error)) {
+    return true;
+  }
+  d->AddAtLine(SEVERITY_ERROR, "write-failed", output, 0, "cannot write: " + error + "; the old file stays");
+  return false;
+}
+
+// Standard input has no name to tell its kind: a line that opens with
+// msgid or msgctxt makes it a .po file.
+bool LooksLikePo(const std::string& data) {
+  for (size_t at = 0; at < data.size();) {
+    size_t begin = data.find_first_not_of(" \t", at);
+    if (begin == std::string::npos) break;
+    if (data.compare(begin, 5, "msgid") == 0 || data.compare(begin, 7, "msgctxt") == 0) return true;
+    size_t eol = data.find('\n', begin);
+    if (eol == std::string::npos) break;
+    at = eol + 1;
+  }
+  return false;
+}
+
+// Reads and parses one source; its bytes are gone when this returns.
+bool ParseSourceFile(const std::string& path, const Options& o, ParsedSource* source, Diagnostics* d) {
+  std::string data, error;
+  if (!ReadInput(path, &data, &error)) {
+    d->AddAtLine(SEVERITY_ERROR, "open-failed", path, 0, "cannot read the source: " + error);
+    return false;
+  }
+  PoOptions options;
+  options.useFuzzy = o.useFuzzy;
+  std::string name = IsStandardStream(path) ? std::string("<stdin>") : path;
+  bool po = IsStandardStream(path) ? LooksLikePo(data) : SourceKindOf(path) == SOURCE_PO;
+  return po ? ParsePoSource(data.data(), data.size(), name, options, source, d)
+                                         : ParseKvSource(data.data(), data.size(), name, source, d);
+}
+
+// What the library loads from the bytes must be what the messages say.
+bool LoadsAsCompiled(const std::vector<uint8_t>& image, const std::vector<Message>& messages,
+                     const std::string& output, Diagnostics* d) {
+  std::vector<TableEntryInfo> table = LoadedTable(image.data(), image.size());
+  const Message* first[ERRMSG_ENTRIES] = {};
+  for (const Message& m : messages) {
+    int entry = TableEntryForKey(m.key);
+    if (entry >= 0 && !first[entry]) first[entry] = &m;
+  }
+  bool ok = true;
+  for (size_t i = 0; i < table.size() && i < ERRMSG_ENTRIES; ++i) {
+    const TableEntryInfo& e = table[i];
+    if ((first[i] != 0) != e.loaded || (first[i] && first[i]->text != e.text)) {
+      d->AddAtLine(SEVERITY_ERROR, "internal", output, 0,
+                   "the library would load something else for " + e.key + " than the sources say");
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+void PrintOne(const Diagnostic& item, void* quiet) {
+  if (!*static_cast<const bool*>(quiet) || item.severity != SEVERITY_NOTE)
+    fprintf(stderr, "%s\n", FormatDiagnostic(item).c_str());
+}
+
 int Build(const Options& o) {
   if (o.arguments.empty()) return Usage("build needs at least one source");
   if (o.output.empty()) return Usage("build needs -o FILE");
   if (!CheckCodepage(o.codepage, true)) return kExitErrors;
+  if (!OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
   Diagnostics d;
-  std::vector<ParsedSource> sources;
+  // Findings are printed as they come: a large source may have very many.
+  d.sink = PrintOne;
+  d.sinkContext = const_cast<bool*>(&o.quiet);
+  std::vector<ParsedSource> sources(o.arguments.size());
   bool ok = true;
-  for (const std::string& path : o.arguments) {
-    std::string data, error;
-    if (!ReadWholeFile(path, &data, &error)) {
-      d.AddAtLine(SEVERITY_ERROR, "open-failed", path, 0, "cannot read the source: " + error);
-      ok = false;
-      continue;
-    }
-    ParsedSource source;
-    PoOptions po;
-    po.useFuzzy = o.useFuzzy;
-    bool parsed = SourceKindOf(path) == SOURCE_PO ? ParsePoSource(data.data(), data.size(), path, po, &source, &d)
-                                                  : ParseKvSource(data.data(), data.size(), path, &source, &d);
-    ok = ok && parsed;
-    sources.push_back(source);
-  }
+  for (size_t i = 0; i < o.arguments.size(); ++i) ok = ParseSourceFile(o.arguments[i], o, &sources[i], &d) && ok;
   std::vector<Message> messages;
   if (ok) {
     CompileOptions options;
     options.codepage = o.codepage;
-    ok = CompileMessages(sources, options, &messages, &d);
+    ok = CompileAndReleaseMessages(&sources, options, &messages, &d);
   }
+  std::vector<ParsedSource>().swap(sources);  // the messages hold all that is needed now
   std::vector<uint8_t> image;
   if (ok) {
     image = LayOutMessageFile(messages);
-    // What the library loads from the bytes must be what the sources say.
-    CheckReport check = CheckDataBytes(image.data(), image.size(), o.output);
-    for (size_t i = 0; i < check.table.size(); ++i) {
-      const Message* first = 0;
-      for (const Message& m : messages)
-        if (TableEntryForKey(m.key) == (int)i) {
-          first = &m;
-          break;
-        }
-      const TableEntryInfo& e = check.table[i];
-      if ((first != 0) != e.loaded || (first && first->text != e.text)) {
-        d.AddAtLine(SEVERITY_ERROR, "internal", o.output, 0,
-                    "the library would load something else for " + e.key + " than the sources say");
-        ok = false;
-      }
-    }
+    ok = LoadsAsCompiled(image, messages, o.output, &d);
   }
+  std::vector<Message>().swap(messages);
   if (ok && o.werror && d.Count(SEVERITY_WARNING)) {
     d.AddAtLine(SEVERITY_ERROR, "werror", o.output, 0, "warnings are errors (--werror): nothing written");
     ok = false;
   }
-  if (ok && !WriteWholeFile(o.output, image.data(), image.size())) {
-    d.AddAtLine(SEVERITY_ERROR, "write-failed", o.output, 0, std::string("cannot write: ") + strerror(errno));
-    ok = false;
-  }
+  ok = ok && WriteOutput(o.output, image.data(), image.size(), &d);
   PrintDiagnostics(d, o.quiet);
-  return ok ? d.ExitCode() : kExitErrors;
+  // As msgfmt does, a written file is success, warnings or not: make goes on.
+  return ok ? kExitClean : kExitErrors;
+}
+
+// The data file (or standard input) read whole, then checked the way the
+// library reads an image of it.
+CheckReport CheckInput(const std::string& path) {
+  std::string data, error;
+  std::string name = IsStandardStream(path) ? std::string("<stdin>") : path;
+  if (!ReadInput(path, &data, &error)) {
+    CheckReport r;
+    r.file = name;
+    r.findings.AddAtLine(SEVERITY_ERROR, "open-failed", name, 0, "cannot open the file: " + error);
+    return r;
+  }
+  return CheckDataBytes(reinterpret_cast<const uint8_t*>(data.data()), data.size(), name);
 }
 
 int Dump(const Options& o) {
   if (o.arguments.size() != 1) return Usage("dump takes one data file");
   if (!CheckCodepage(o.codepage, false)) return kExitErrors;
-  CheckReport r = CheckDataFile(o.arguments[0]);
+  if (!o.output.empty() && !OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
+  CheckReport r = CheckInput(o.arguments[0]);
   if (!r.opened) {
     PrintDiagnostics(r.findings, o.quiet);
     return kExitErrors;
@@ -259,22 +315,22 @@ int Dump(const Options& o) {
   options.codepage = o.codepage;
   bool lossy = false;
   std::string text = DumpSource(r, options, &lossy);
-  if (o.output.empty()) {
-    fwrite(text.data(), 1, text.size(), stdout);
-  } else if (!WriteWholeFile(o.output, text.data(), text.size())) {
-    fprintf(stderr, "%s: error: cannot write: %s\n", o.output.c_str(), strerror(errno));
+  Diagnostics d;
+  if (o.output.empty() ? !WriteStandardText(text) : !WriteOutput(o.output, text.data(), text.size(), &d)) {
+    if (d.items.empty()) d.AddAtLine(SEVERITY_ERROR, "write-failed", "<stdout>", 0, "the write failed");
+    PrintDiagnostics(d, o.quiet);
     return kExitErrors;
   }
   if (lossy)
     fprintf(stderr, "%s: warning: some records could not be written as they are; see the comments "
-                    "(qdf check tells more)\n", o.arguments[0].c_str());
+                    "(qdf check tells more)\n", r.file.c_str());
   return lossy ? 1 : kExitClean;
 }
 
 int Check(const Options& o) {
   if (o.arguments.size() != 1) return Usage("check takes one data file");
   if (!CheckCodepage(o.codepage, false)) return kExitErrors;
-  CheckReport r = CheckDataFile(o.arguments[0]);
+  CheckReport r = CheckInput(o.arguments[0]);
   if (o.quiet) {
     std::vector<Diagnostic> kept;
     for (const Diagnostic& d : r.findings.items)
@@ -284,7 +340,7 @@ int Check(const Options& o) {
   ReportOptions options;
   options.codepage = o.codepage;
   std::string text = o.json ? FormatCheckJson(r, options) : FormatCheckText(r, options);
-  fwrite(text.data(), 1, text.size(), stdout);
+  if (!WriteStandardText(text)) return kExitErrors;
   return r.ExitCode();
 }
 
@@ -294,19 +350,19 @@ int Show(const Options& o) {
   const std::string& path = o.arguments[0];
   std::vector<int32_t> codes;
   for (size_t i = 1; i < o.arguments.size(); ++i) {
-    long long n;
-    if (!ParseNumber(o.arguments[i], -2147483648LL, 4294967295LL, &n))
-      return Usage("\"" + o.arguments[i] + "\" is not a 32-bit code");
-    codes.push_back((int32_t)(uint32_t)(long long)n);
+    int32_t code;
+    if (!ParseCode(o.arguments[i], &code))
+      return Usage("\"" + o.arguments[i] + "\" is not a 32-bit code: give a decimal number or 0x hexadecimal, "
+                   "from -2147483648 to 2147483647");
+    codes.push_back(code);
   }
   if (codes.empty())
     for (int32_t c = 0; c <= ERRMSG_NUMBERED; ++c) codes.push_back(c);
-  DataFile* file = DataFileOpen(path.c_str());
-  if (!file) {
-    fprintf(stderr, "%s: error: cannot open the file [open-failed]\n", path.c_str());
+  std::string error;
+  if (!CheckReadableFile(path, &error)) {
+    fprintf(stderr, "%s: error: cannot open the file: %s [open-failed]\n", path.c_str(), error.c_str());
     return kExitErrors;
   }
-  DataFileClose(file);
   std::vector<LookupResult> results = LookUpCodes(path, codes);
   std::string out = o.json ? "[" : "";
   for (size_t i = 0; i < results.size(); ++i) {
@@ -321,26 +377,26 @@ int Show(const Options& o) {
       out += std::to_string(l.code) + ": \"" + text + "\"  (" + l.rule + ")\n";
   }
   if (o.json) out += "\n]\n";
-  fwrite(out.data(), 1, out.size(), stdout);
-  return kExitClean;
+  return WriteStandardText(out) ? kExitClean : kExitErrors;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int QdfMain(int argc, char** argv) {
+  PrepareFileIo();
   if (argc < 2) return Usage("no command given");
   std::string command = argv[1];
   if (command == "-h" || command == "--help" || command == "help") {
-    fputs(kUsage, stdout);
+    WriteStandardText(kUsage);
     return kExitClean;
   }
   if (command == "--version") {
-    printf("qdf %s\n", QDF_VERSION);
+    WriteStandardText(std::string("qdf ") + QDF_VERSION + "\n");
     return kExitClean;
   }
   for (int i = 2; i < argc; ++i)
     if (!strcmp(argv[i], "-h") || !strcmp(argv[i], "--help")) {
-      fputs(kUsage, stdout);
+      WriteStandardText(kUsage);
       return kExitClean;
     }
   if (command != "build" && command != "dump" && command != "check" && command != "show")
@@ -353,3 +409,18 @@ int main(int argc, char** argv) {
   if (command == "check") return Check(o);
   return Show(o);
 }
+
+#ifdef _WIN32
+// The command line as the system holds it, UTF-16, so that every path works;
+// from here on it is UTF-8.
+int wmain(int argc, wchar_t** wargv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(WideToUtf8(wargv[i]));
+  std::vector<char*> argv;
+  for (std::string& a : arguments) argv.push_back(&a[0]);
+  argv.push_back(0);
+  return QdfMain(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return QdfMain(argc, argv); }
+#endif

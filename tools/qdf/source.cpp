@@ -2,12 +2,25 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "tools/qdf/escape.h"
 
 void SourceText::Append(char c, bool isRaw, uint32_t line) {
+  uint32_t index = (uint32_t)bytes.size();
   bytes += c;
-  raw.push_back(isRaw ? 1 : 0);
-  lines.push_back(line);
+  if (isRaw) rawAt.push_back(index);
+  if (lineFrom.empty() || lineFrom.back().second != line) lineFrom.push_back({index, line});
+}
+
+bool SourceText::IsRaw(size_t index) const {
+  return std::binary_search(rawAt.begin(), rawAt.end(), (uint32_t)index);
+}
+
+uint32_t SourceText::LineAt(size_t index) const {
+  if (index >= bytes.size() || lineFrom.empty()) return 0;
+  auto after = std::upper_bound(lineFrom.begin(), lineFrom.end(), std::make_pair((uint32_t)index, UINT32_MAX));
+  return (after - 1)->second;
 }
 
 SourceKind SourceKindOf(const std::string& path) {
@@ -126,66 +139,69 @@ bool IsBareKeyChar(char c) { return !IsSpace(c) && c != '=' && c != '"' && c != 
 
 }  // namespace
 
+namespace {
+
+// The text behind the '=': a quoted string, or bare to the end of the line
+// (spaces around it do not count).
+bool ReadKvText(const char* p, const Line& line, SourceText* text, std::string* error) {
+  if (p < line.end && *p == '"') {
+    if (!ReadQuoted(p, line.end, line.number, text, error)) return false;
+    p = SkipSpace(p, line.end);
+    if (p < line.end && *p != '#') {
+      *error = "unexpected characters after the closing quote";
+      return false;
+    }
+    return true;
+  }
+  const char* last = line.end;
+  while (last > p && IsSpace(last[-1])) --last;
+  while (p < last) {
+    char c = *p++;
+    if (c != '\\') text->Append(c, false, line.number);
+    else if (!ReadEscape(p, last, line.number, text, error)) return false;
+  }
+  return true;
+}
+
+// One "KEY = text" line into `message`; false with `error` set when it is not one.
+bool ReadKvLine(const char* p, const Line& line, SourceMessage* message, std::string* error) {
+  message->line = line.number;
+  if (*p == '"') {
+    if (!ReadQuoted(p, line.end, line.number, &message->key, error)) return false;
+  } else {
+    while (p < line.end && IsBareKeyChar(*p)) message->key.Append(*p++, false, line.number);
+  }
+  p = SkipSpace(p, line.end);
+  if (p == line.end || *p != '=') {
+    *error = "expected KEY = text, or a '#' comment";
+    return false;
+  }
+  return ReadKvText(SkipSpace(p + 1, line.end), line, &message->text, error);
+}
+
+}  // namespace
+
 bool ParseKvSource(const char* data, size_t size, const std::string& name, ParsedSource* out,
                    Diagnostics* diagnostics) {
   out->name = name;
   out->charset = "UTF-8";
   out->messages.clear();
   bool ok = true;
-  for (const Line& line : SplitLines(data, size)) {
+  std::vector<Line> lines = SplitLines(data, size);
+  out->messages.reserve(lines.size());  // at most one message a line; no regrowth of a large source
+  for (const Line& line : lines) {
     const char* p = SkipSpace(line.begin, line.end);
     if (p == line.end || *p == '#') continue;
-    auto Syntax = [&](const std::string& what) {
-      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, what);
-      ok = false;
-    };
     SourceMessage message;
-    message.line = line.number;
     std::string error;
-    if (*p == '"') {
-      if (!ReadQuoted(p, line.end, line.number, &message.key, &error)) {
-        Syntax(error);
-        continue;
-      }
-    } else {
-      while (p < line.end && IsBareKeyChar(*p)) message.key.Append(*p++, false, line.number);
-    }
-    p = SkipSpace(p, line.end);
-    if (p == line.end || *p != '=') {
-      Syntax("expected KEY = text, or a '#' comment");
+    if (!ReadKvLine(p, line, &message, &error)) {
+      diagnostics->AddAtLine(SEVERITY_ERROR, "syntax", name, line.number, error);
+      ok = false;
       continue;
     }
-    p = SkipSpace(p + 1, line.end);
-    if (p < line.end && *p == '"') {
-      if (!ReadQuoted(p, line.end, line.number, &message.text, &error)) {
-        Syntax(error);
-        continue;
-      }
-      p = SkipSpace(p, line.end);
-      if (p < line.end && *p != '#') {
-        Syntax("unexpected characters after the closing quote");
-        continue;
-      }
-    } else {
-      // A bare text runs to the end of the line; spaces around it do not count.
-      const char* last = line.end;
-      while (last > p && IsSpace(last[-1])) --last;
-      bool bad = false;
-      while (p < last) {
-        char c = *p++;
-        if (c != '\\') {
-          message.text.Append(c, false, line.number);
-        } else if (!ReadEscape(p, last, line.number, &message.text, &error)) {
-          bad = true;
-          break;
-        }
-      }
-      if (bad) {
-        Syntax(error);
-        continue;
-      }
-    }
-    out->messages.push_back(message);
+    message.key.bytes.shrink_to_fit();  // grown a byte at a time: give the slack back
+    message.text.bytes.shrink_to_fit();
+    out->messages.push_back(std::move(message));
   }
   return ok;
 }
@@ -254,16 +270,20 @@ struct PoParser {
                              "fuzzy entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) + "\" left out (--use-fuzzy takes it)");
       return;
     }
-    if (e.str.bytes.empty()) {
-      diagnostics->AddAtLine(SEVERITY_WARNING, "untranslated", name, e.strLine,
-                             "entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) + "\" has an empty msgstr: left out");
-      return;
-    }
     SourceMessage message;
     message.key = e.ctxt;
     message.text = e.str;
+    if (e.str.bytes.empty()) {
+      // As gettext's runtime does: an untranslated entry shows its msgid.
+      diagnostics->AddAtLine(SEVERITY_WARNING, "untranslated", name, e.strLine,
+                             "entry \"" + EscapeC(e.ctxt.bytes, ESCAPE_BYTES) +
+                                 "\" has an empty msgstr: its msgid stands in");
+      message.text = e.id;
+    }
     message.line = e.ctxtLine;
-    out->messages.push_back(message);
+    message.key.bytes.shrink_to_fit();  // grown a byte at a time: give the slack back
+    message.text.bytes.shrink_to_fit();
+    out->messages.push_back(std::move(message));
   }
 
   // The charset named in the header's Content-Type line.
@@ -351,7 +371,9 @@ struct PoParser {
   }
 
   void Comment(const Line& line, const char* p) {
-    // "#~" marks obsolete entries, which are not part of the catalogue.
+    // "#~" marks obsolete entries, which are not part of the catalogue; a
+    // flag before one belongs to it and goes with it.
+    if (line.end - p >= 2 && p[1] == '~') pendingFuzzy = false;
     if (line.end - p >= 2 && p[1] == ',') {
       if (entry.hasStr) Finish();
       std::string flags(p + 2, line.end);
@@ -368,7 +390,9 @@ struct PoParser {
   }
 
   void Run(const char* data, size_t size) {
-    for (const Line& line : SplitLines(data, size)) {
+    std::vector<Line> lines = SplitLines(data, size);
+    out->messages.reserve(lines.size() / 3 + 1);  // an entry takes three lines at least
+    for (const Line& line : lines) {
       const char* p = SkipSpace(line.begin, line.end);
       if (p == line.end) continue;
       if (*p == '#') Comment(line, p);

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/qdf/diagnostics.h"
@@ -15,12 +16,16 @@
 // A string as the source spells it, byte for byte. Bytes that came from a
 // numeric escape (\x41, \101) are raw: they go into the data file as they
 // are, never through code-page conversion. Every byte knows its source line.
+// Raw bytes are rare and a string spans few lines, so both are kept as
+// lists of where they change rather than a mark per byte.
 struct SourceText {
   std::string bytes;
-  std::vector<uint8_t> raw;
-  std::vector<uint32_t> lines;
+  std::vector<uint32_t> rawAt;  // indices of the raw bytes, ascending
+  std::vector<std::pair<uint32_t, uint32_t>> lineFrom;  // (first index, line), ascending
 
   void Append(char c, bool isRaw, uint32_t line);
+  bool IsRaw(size_t index) const;
+  uint32_t LineAt(size_t index) const;  // 0 past the end
 };
 
 struct SourceMessage {

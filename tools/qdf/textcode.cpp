@@ -95,8 +95,9 @@ bool ConvertSourceText(const SourceText& text, const std::string& charset, uint3
   const std::string& b = text.bytes;
   for (size_t at = 0; at < b.size();) {
     size_t end = at;
-    while (end < b.size() && text.raw[end] == text.raw[at]) ++end;
-    if (text.raw[at]) {
+    const bool raw = text.IsRaw(at);
+    while (end < b.size() && text.IsRaw(end) == raw) ++end;
+    if (raw) {
       result.append(b, at, end - at);
     } else if (!ConvertRun(b.substr(at, end - at), at, charset, codepage, &result, failure)) {
       return false;

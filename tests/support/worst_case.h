@@ -11,8 +11,8 @@
 //  - a chain that closes on its own first element makes the cycle detector
 //    go round it about twice before it notices;
 //  - the stored record count is 0xFFFFFFFF, so only the detector ends the walk.
-#ifndef TRAMOLE_BENCH_WORST_CASE_H
-#define TRAMOLE_BENCH_WORST_CASE_H
+#ifndef TRAMOLE_TESTS_SUPPORT_WORST_CASE_H
+#define TRAMOLE_TESTS_SUPPORT_WORST_CASE_H
 
 #include <stdint.h>
 

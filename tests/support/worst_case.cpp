@@ -1,4 +1,5 @@
-#include "bench/worst_case.h"
+// Builders of the corrupt data files that cost the loader the most work per byte (benchmarks, fuzz seeds, tests).
+#include "tests/support/worst_case.h"
 
 #include <string>
 
