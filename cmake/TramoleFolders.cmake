@@ -45,7 +45,8 @@ if(WIN32)
   # libstdc++ or threads DLL beside them.
   add_library(tramole_windows_runtime INTERFACE)
   target_link_options(tramole_windows_runtime INTERFACE
-    -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp $<$<CONFIG:Release>:-s>)
+    -static -static-libgcc $<$<LINK_LANGUAGE:CXX>:-static-libstdc++> -Wl,--no-insert-timestamp
+    $<$<CONFIG:Release>:-s>)
 
   # A companion library for tests, benchmarks and demos: SOURCE built as
   # TRAMOLEU.DLL in DIRECTORY, with any further arguments as definitions.

@@ -14,6 +14,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   llvm-14 lld-14
   gettext
+  osslsigncode openssl python3 git unzip
   time  # bench/qdf_build.sh measures peak memory with GNU time
 )
 for extra in "$@"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds dist/ with the windows preset and shows it working under Wine.
+# Builds dist/ with the windows preset, shows it working under Wine, and
+# ends with the release package of scripts/package.sh (from the clang build).
 #
 #   scripts/dist.sh
 #
@@ -65,3 +66,6 @@ echo "printer 'TRAMOLE Sample Printer', companion C:\\TRAMOLE Sample\\driver\\TR
 step "demo: tramole-host.exe call DALVIRE_SettingImport \"TRAMOLE Sample Printer\" 0x1234abcd"
 "${wine_sh[@]}" run "$dist/bin/tramole-host.exe" call DALVIRE_SettingImport "TRAMOLE Sample Printer" 0x1234abcd |
   tr -d '\r'
+
+step "release package (clang build): dist/tramolew-VERSION-win-x64.zip, its symbols and checksums"
+TRAMOLE_DIST_DIR=$dist bash "$root/scripts/package.sh"
