@@ -34,7 +34,9 @@ add_custom_command(OUTPUT ${data_file}
   VERBATIM)
 
 # The translations, each in the ANSI code page its .po file names
-# (scripts/langs.sh), in one Wine session.
+# (scripts/langs.sh), in one Wine session. It waits for the English file:
+# each Wine session stops the prefix's server when it ends, which would kill
+# a qdf.exe that a parallel session is still running.
 file(GLOB translations CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*.po)
 list(FILTER translations EXCLUDE REGEX "/messages\\.en\\.po$")
 set(lang_root ${CMAKE_BINARY_DIR}/share/tramolew)
@@ -46,7 +48,7 @@ endforeach()
 add_custom_command(OUTPUT ${lang_files}
   COMMAND ${TRAMOLE_WINE_RUN} session bash ${CMAKE_SOURCE_DIR}/scripts/langs.sh --windows-paths ${lang_root}
           ${TRAMOLE_WINE_RUN} run $<TARGET_FILE:qdf>
-  DEPENDS qdf ${translations} ${CMAKE_SOURCE_DIR}/scripts/langs.sh
+  DEPENDS qdf ${data_file} ${translations} ${CMAKE_SOURCE_DIR}/scripts/langs.sh
   COMMENT "Compiling the translations (qdf.exe under Wine)"
   VERBATIM)
 
