@@ -1,6 +1,8 @@
 // The qdf program as a script runs it: arguments, exit codes, messages.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -184,6 +186,52 @@ TEST(QdfCli, DefaultEnglishSourceIsClean) {
     EXPECT_TRUE(e.loaded) << e.key << ": got no text, expected one";
     EXPECT_GT(e.text.size(), 10u) << e.key << ": got a text this short";
     EXPECT_LT(e.text.size(), 290u) << e.key << ": got a text the library would refuse";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A German entry whose header names the code page; `extra` goes into the header.
+std::string HeaderPo(const std::string& codepageLine) {
+  return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n" + codepageLine +
+         "\nmsgctxt \"ERMSG_00\"\nmsgid \"Paper jam\"\nmsgstr \"Papierstau im F\xC3\xBChrungsbereich\"\n";
+}
+
+TEST(QdfCli, HeaderCodepageStandsInForTheOption) {
+  TempDir dir("qdf-cli");
+  std::string plain = WriteText(dir, "plain.po", HeaderPo(""));
+  Outcome reference = Qdf(dir, "build " + plain + " -o " + dir.path() + "/ref.qdf --codepage 1252");
+  ASSERT_EQ(reference.exitCode, 0) << "reference build: got this exit code, expected 0; stderr:\n" << reference.err;
+  std::string expected = ReadFile(dir.path() + "/ref.qdf");
+  ASSERT_NE(expected.find("F\xFChrung"), std::string::npos) << "reference build: got no cp1252 \xC3\xBC in the file";
+  const struct {
+    const char* name;
+    const char* header;
+    const char* option;
+    int exitCode;
+    const char* fragment;  // in stderr, or "" for a file equal to the reference
+  } cases[] = {
+      {"header alone", "\"X-Codepage: 1252\\n\"", "", 0, ""},
+      {"header as a name", "\"X-Codepage: cp1252\\n\"", "", 0, ""},
+      {"option wins over the header", "\"X-Codepage: 1251\\n\"", "--codepage 1252", 0, ""},
+      {"header followed", "\"X-Codepage: 1251\\n\"", "", 2, "U+00FC"},
+      {"header not a code page", "\"X-Codepage: latin\\n\"", "", 2, "X-Codepage \"latin\""},
+  };
+  for (const auto& c : cases) {
+    std::string src = WriteText(dir, "h.po", HeaderPo(c.header));
+    std::string out = dir.path() + "/h.qdf";
+    remove(out.c_str());
+    Outcome r = Qdf(dir, "build " + src + " -o " + out + " " + c.option);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.name << ": got this exit code, expected " << c.exitCode << "; stderr:\n"
+                                      << r.err;
+    if (*c.fragment) {
+      EXPECT_NE(r.err.find(c.fragment), std::string::npos) << c.name << ": got stderr\n" << r.err << "expected "
+                                                           << c.fragment;
+    } else {
+      EXPECT_EQ(ReadFile(out), expected) << c.name << ": got a file unlike the --codepage 1252 build";
+    }
   }
 }
 

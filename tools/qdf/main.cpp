@@ -37,7 +37,8 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  build SOURCE... -o FILE   compile .po and plain KEY = text sources into FILE\n"
-    "      --codepage N          convert texts to ANSI code page N (1252, 1250, 932, 936, 949, 950, ...)\n"
+    "      --codepage N          convert texts to ANSI code page N (1252, 1250, 932, 936, 949, 950, ...);\n"
+    "                            without it, a .po header's X-Codepage: N names the code page\n"
     "      --use-fuzzy           take .po entries flagged fuzzy too\n"
     "      --werror              treat warnings as errors (nothing is written)\n"
     "  dump FILE [-o OUT]        write FILE back out as a plain source (or .po with --po)\n"
@@ -252,6 +253,36 @@ void PrintOne(const Diagnostic& item, void* quiet) {
     fprintf(stderr, "%s\n", FormatDiagnostic(item).c_str());
 }
 
+// Without --codepage, the first source whose header names an X-Codepage
+// sets it; a later source naming another one is warned about, since its
+// translator meant another host.
+bool CodepageFromHeaders(const std::vector<ParsedSource>& sources, uint32_t* codepage, Diagnostics* d) {
+  const ParsedSource* chosen = 0;
+  for (const ParsedSource& s : sources) {
+    if (s.codepage.empty()) continue;
+    uint32_t value = 0;
+    if (!ParseCodepage(s.codepage, &value)) {
+      d->AddAtLine(SEVERITY_ERROR, "bad-codepage", s.name, 0,
+                   "X-Codepage \"" + s.codepage + "\" is not a code page number or name such as 1252 or cp1252");
+      return false;
+    }
+    if (!chosen) {
+      std::string why;
+      if (!UsableCodepage(value, &why)) {
+        d->AddAtLine(SEVERITY_ERROR, "bad-codepage", s.name, 0, "X-Codepage: " + why);
+        return false;
+      }
+      chosen = &s;
+      *codepage = value;
+    } else if (value != *codepage) {
+      d->AddAtLine(SEVERITY_WARNING, "codepage-differs", s.name, 0,
+                   "X-Codepage " + s.codepage + " differs from " + chosen->name + "'s; code page " +
+                       std::to_string(*codepage) + " is used");
+    }
+  }
+  return true;
+}
+
 int Build(const Options& o) {
   if (o.arguments.empty()) return Usage("build needs at least one source");
   if (o.output.empty()) return Usage("build needs -o FILE");
@@ -264,10 +295,12 @@ int Build(const Options& o) {
   std::vector<ParsedSource> sources(o.arguments.size());
   bool ok = true;
   for (size_t i = 0; i < o.arguments.size(); ++i) ok = ParseSourceFile(o.arguments[i], o, &sources[i], &d) && ok;
+  uint32_t codepage = o.codepage;
+  if (ok && !codepage) ok = CodepageFromHeaders(sources, &codepage, &d);
   std::vector<Message> messages;
   if (ok) {
     CompileOptions options;
-    options.codepage = o.codepage;
+    options.codepage = codepage;
     ok = CompileAndReleaseMessages(&sources, options, &messages, &d);
   }
   std::vector<ParsedSource>().swap(sources);  // the messages hold all that is needed now
