@@ -236,3 +236,78 @@ TEST(QdfCli, HeaderCodepageStandsInForTheOption) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shipped template is what qdf derives from the English source; only the
+// comment naming the tool that made it may differ.
+TEST(QdfCli, TemplateMatchesTheShippedOne) {
+  TempDir dir("qdf-cli");
+  std::string source = QDF_DEFAULT_SOURCE;
+  std::string shipped = ReadFile(source.substr(0, source.find_last_of('/')) + "/messages.pot");
+  ASSERT_FALSE(shipped.empty()) << "got no data/messages.pot";
+  const std::string script = "Made by data/make-template.sh", tool = "Made by qdf template";
+  size_t at = shipped.find(script);
+  ASSERT_NE(at, std::string::npos) << "got a template whose comment does not say what made it";
+  shipped.replace(at, script.size(), tool);
+  Outcome r = Qdf(dir, "template " + source + " -o " + dir.path() + "/t.pot");
+  ASSERT_EQ(r.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << r.err;
+  EXPECT_EQ(ReadFile(dir.path() + "/t.pot"), shipped) << "got a template unlike data/messages.pot";
+}
+
+TEST(QdfCli, TemplateTakesTextsAsUtf8) {
+  TempDir dir("qdf-cli");
+  std::string src = WriteText(dir, "l1.po",
+                              "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n"
+                              "\"Project-Id-Version: demo 2\\n\"\n\n"
+                              "msgctxt \"ERMSG_00\"\nmsgid \"x\"\nmsgstr \"F\xFChrung \\\"a\\\"\"\n\n"
+                              "msgctxt \"ERMSG_01\"\nmsgid \"Untranslated\"\nmsgstr \"\"\n");
+  Outcome r = Qdf(dir, "template " + src);
+  ASSERT_EQ(r.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << r.err;
+  for (const char* part : {"Project-Id-Version: demo 2\\n", "charset=UTF-8",
+                           "msgctxt \"ERMSG_00\"\nmsgid \"F\xC3\xBChrung \\\"a\\\"\"\nmsgstr \"\"\n",
+                           "msgctxt \"ERMSG_01\"\nmsgid \"Untranslated\"\nmsgstr \"\"\n"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << "got template\n" << r.out << "expected it to hold " << part;
+}
+
+}  // namespace
+
+namespace {
+
+// What a shell command prints to stdout and stderr together.
+std::string RunShell(const TempDir& dir, const std::string& command) {
+  std::string log = dir.path() + "/run.log";
+  int status = system((command + " >" + log + " 2>&1").c_str());
+  return ReadFile(log) + (status == 0 ? "" : "(failed)");
+}
+
+// A shipped file dumped with the template merges back into it whole.
+TEST(QdfCli, DumpWithTheTemplateMergesBack) {
+  TempDir dir("qdf-cli");
+  std::string source = QDF_DEFAULT_SOURCE;
+  std::string data = source.substr(0, source.find_last_of('/'));
+  std::string built = dir.path() + "/de.qdf";
+  Outcome b = Qdf(dir, "build " + data + "/de.po --codepage 1252 -o " + built);
+  ASSERT_EQ(b.exitCode, 0) << "build of de.po: got this exit code, expected 0; stderr:\n" << b.err;
+  const struct {
+    const char* name;
+    std::string option;
+    bool keepsAll;  // 17 translated after msgmerge
+  } cases[] = {
+      {"with the template", "--template " + data + "/messages.pot", true},
+      {"without it (msgids are the German texts)", "", false},
+  };
+  for (const auto& c : cases) {
+    std::string dump = dir.path() + "/de.dump.po", merged = dir.path() + "/de.merged.po";
+    Outcome d = Qdf(dir, "dump " + built + " --po --codepage 1252 " + c.option + " -o " + dump);
+    ASSERT_EQ(d.exitCode, 0) << c.name << ": dump got this exit code, expected 0; stderr:\n" << d.err;
+    std::string merge = RunShell(dir, "msgmerge -q " + dump + " " + data + "/messages.pot -o " + merged);
+    ASSERT_EQ(merge.find("(failed)"), std::string::npos) << c.name << ": msgmerge failed:\n" << merge;
+    std::string stats = RunShell(dir, "msgfmt --statistics -o /dev/null " + merged);
+    bool all = stats.compare(0, 23, "17 translated messages.") == 0;
+    EXPECT_EQ(all, c.keepsAll) << c.name << ": got msgfmt --statistics \"" << stats << "\", expected "
+                               << (c.keepsAll ? "" : "fewer than ") << "17 translated messages";
+  }
+}
+
+}  // namespace

@@ -43,7 +43,9 @@ const char kUsage[] =
     "      --werror              treat warnings as errors (nothing is written)\n"
     "  dump FILE [-o OUT]        write FILE back out as a plain source (or .po with --po)\n"
     "      --po                  write a gettext .po file\n"
+    "      --template POT        with --po: take each msgid from the template POT by key\n"
     "      --codepage N          decode texts from code page N instead of escaping them\n"
+    "  template SOURCE [-o FILE] the gettext template of SOURCE: msgctxt = key, msgid = its text\n"
     "  check FILE                report what the library loads and what it ignores, with offsets\n"
     "      --json                the same report as JSON\n"
     "      --codepage N          show texts decoded from code page N\n"
@@ -89,13 +91,14 @@ bool IsNegativeNumber(const std::string& text) {
 struct Options {
   std::vector<std::string> arguments;
   std::string output;
+  std::string templateFile;  // dump --template
   uint32_t codepage = 0;
   bool json = false, po = false, useFuzzy = false, werror = false, quiet = false;
 };
 
 // Options may come anywhere after the command; "--" ends them.
 bool ParseOptions(int argc, char** argv, const std::string& command, Options* o, std::string* problem) {
-  bool build = command == "build", dump = command == "dump";
+  bool build = command == "build", dump = command == "dump", templ = command == "template";
   bool report = command == "check" || command == "show";
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
@@ -126,7 +129,7 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
       break;
     }
     std::string value;
-    if ((a == "-o" || a == "--output") && (build || dump)) {
+    if ((a == "-o" || a == "--output") && (build || dump || templ)) {
       if (!Value(&o->output)) return false;
       if (o->output.empty()) {
         *problem = a + " needs a file name (or - for standard output)";
@@ -140,6 +143,8 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
       }
     } else if (a == "--json" && report) {
       o->json = true;
+    } else if (a == "--template" && dump) {
+      if (!Value(&o->templateFile)) return false;
     } else if (a == "--po" && dump) {
       o->po = true;
     } else if ((a == "--use-fuzzy" || a == "-f") && build) {
@@ -210,6 +215,11 @@ bool LooksLikePo(const std::string& data) {
     at = eol + 1;
   }
   return false;
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Reads and parses one source; its bytes are gone when this returns.
@@ -334,8 +344,28 @@ CheckReport CheckInput(const std::string& path) {
   return CheckDataBytes(reinterpret_cast<const uint8_t*>(data.data()), data.size(), name);
 }
 
+// The (key, msgid) pairs of the template a .po dump takes its msgids from.
+bool ReadTemplateIds(const Options& o, std::vector<std::pair<std::string, std::string>>* ids, Diagnostics* d) {
+  ParsedSource source;
+  Options plain = o;
+  plain.useFuzzy = true;  // a template's entries are what they are
+  if (!ParseSourceFile(o.templateFile, plain, &source, d)) return false;
+  for (const SourceMessage& m : source.messages) {
+    std::string key, id;
+    ConversionFailure failure;
+    if (!ConvertSourceText(m.key, source.charset, 65001, &key, &failure) ||
+        !ConvertSourceText(m.text, source.charset, 65001, &id, &failure)) {
+      d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, m.line, failure.reason);
+      return false;
+    }
+    ids->push_back(std::make_pair(key, id));
+  }
+  return true;
+}
+
 int Dump(const Options& o) {
   if (o.arguments.size() != 1) return Usage("dump takes one data file");
+  if (!o.templateFile.empty() && !o.po) return Usage("--template goes with --po");
   if (!CheckCodepage(o.codepage, false)) return kExitErrors;
   if (!o.output.empty() && !OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
   CheckReport r = CheckInput(o.arguments[0]);
@@ -346,6 +376,15 @@ int Dump(const Options& o) {
   DumpOptions options;
   options.po = o.po;
   options.codepage = o.codepage;
+  std::vector<std::pair<std::string, std::string>> ids;
+  if (!o.templateFile.empty()) {
+    Diagnostics t;
+    if (!ReadTemplateIds(o, &ids, &t)) {
+      PrintDiagnostics(t, o.quiet);
+      return kExitErrors;
+    }
+    options.templateIds = &ids;
+  }
   bool lossy = false;
   std::string text = DumpSource(r, options, &lossy);
   Diagnostics d;
@@ -358,6 +397,25 @@ int Dump(const Options& o) {
     fprintf(stderr, "%s: warning: some records could not be written as they are; see the comments "
                     "(qdf check tells more)\n", r.file.c_str());
   return lossy ? 1 : kExitClean;
+}
+
+int Template(const Options& o) {
+  if (o.arguments.size() != 1) return Usage("template takes one source");
+  if (!o.output.empty() && !OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
+  Diagnostics d;
+  ParsedSource source;
+  std::string text, why;
+  bool ok = ParseSourceFile(o.arguments[0], o, &source, &d);
+  if (ok && !TemplateSource(source, BaseName(o.arguments[0]), &text, &why)) {
+    d.AddAtLine(SEVERITY_ERROR, "conversion", source.name, 0, why);
+    ok = false;
+  }
+  if (ok && (o.output.empty() ? !WriteStandardText(text) : !WriteOutput(o.output, text.data(), text.size(), &d))) {
+    if (d.items.empty()) d.AddAtLine(SEVERITY_ERROR, "write-failed", "<stdout>", 0, "the write failed");
+    ok = false;
+  }
+  PrintDiagnostics(d, o.quiet);
+  return ok ? kExitClean : kExitErrors;
 }
 
 int Check(const Options& o) {
@@ -432,7 +490,7 @@ int QdfMain(int argc, char** argv) {
       WriteStandardText(kUsage);
       return kExitClean;
     }
-  if (command != "build" && command != "dump" && command != "check" && command != "show")
+  if (command != "build" && command != "dump" && command != "check" && command != "show" && command != "template")
     return Usage("unknown command \"" + command + "\"");
   Options o;
   std::string problem;
@@ -440,6 +498,7 @@ int QdfMain(int argc, char** argv) {
   if (command == "build") return Build(o);
   if (command == "dump") return Dump(o);
   if (command == "check") return Check(o);
+  if (command == "template") return Template(o);
   return Show(o);
 }
 

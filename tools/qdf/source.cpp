@@ -186,6 +186,7 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
   out->name = name;
   out->charset = "UTF-8";
   out->codepage.clear();
+  out->header.clear();
   out->messages.clear();
   bool ok = true;
   std::vector<Line> lines = SplitLines(data, size);
@@ -290,6 +291,7 @@ struct PoParser {
   // The charset named in the header's Content-Type line.
   void ReadHeader(const PoEntry& e) {
     const std::string& h = e.str.bytes;
+    out->header = h;
     ReadCodepage(h);
     size_t at = h.find("charset=");
     if (at == std::string::npos) return;
@@ -433,6 +435,7 @@ bool ParsePoSource(const char* data, size_t size, const std::string& name, const
   out->name = name;
   out->charset = "UTF-8";
   out->codepage.clear();
+  out->header.clear();
   out->messages.clear();
   PoParser parser(name, options, out, diagnostics);
   parser.Run(data, size);
