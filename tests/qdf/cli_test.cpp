@@ -311,3 +311,29 @@ TEST(QdfCli, DumpWithTheTemplateMergesBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A translation layered over a fallback: each key from the first source
+// that has it, and nothing shadowed that check would flag for ever.
+TEST(QdfCli, LayeredSourcesWriteNoShadowedRecord) {
+  TempDir dir("qdf-cli");
+  std::string first = WriteText(dir, "de.txt", "ERMSG_00 = Null\nERMSG_XX = Sonst\n");
+  std::string second = WriteText(dir, "en.txt", "ERMSG_00 = zero\nERMSG_01 = one\nERMSG_XX = other\n");
+  std::string out = dir.path() + "/x.qdf";
+  Outcome b = Qdf(dir, "build " + first + " " + second + " -o " + out);
+  ASSERT_EQ(b.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << b.err;
+  EXPECT_EQ(b.err.find("duplicate-key"), std::string::npos) << "got stderr\n" << b.err << "expected no duplicate-key";
+  EXPECT_NE(b.err.find("en.txt: note: ERMSG_01 came from this source"), std::string::npos)
+      << "got stderr\n" << b.err << "expected a note that ERMSG_01 came from en.txt";
+  Outcome c = Qdf(dir, "check " + out);
+  EXPECT_EQ(c.exitCode, 0) << "check: got this exit code, expected 0; stdout:\n" << c.out;
+  Outcome d = Qdf(dir, "dump " + out);
+  const char* expected = "ERMSG_00 = \"Null\"\nERMSG_XX = \"Sonst\"\nERMSG_01 = \"one\"\n";
+  EXPECT_NE(d.out.find(expected), std::string::npos) << "got the records\n" << d.out << "expected\n" << expected;
+  Outcome same = Qdf(dir, "build " + second + " " + second + " -o " + dir.path() + "/y.qdf");
+  EXPECT_EQ(same.err.find("from-later-source"), std::string::npos)
+      << "a source layered over itself: got stderr\n" << same.err << "expected no key from the later one";
+}
+
+}  // namespace

@@ -39,6 +39,7 @@ const char kUsage[] =
     "  build SOURCE... -o FILE   compile .po and plain KEY = text sources into FILE\n"
     "      --codepage N          convert texts to ANSI code page N (1252, 1250, 932, 936, 949, 950, ...);\n"
     "                            without it, a .po header's X-Codepage: N names the code page\n"
+    "                            (each key comes from the first SOURCE that has it)\n"
     "      --use-fuzzy           take .po entries flagged fuzzy too\n"
     "      --werror              treat warnings as errors (nothing is written)\n"
     "  dump FILE [-o OUT]        write FILE back out as a plain source (or .po with --po)\n"
