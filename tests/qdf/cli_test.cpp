@@ -1,6 +1,8 @@
 // The qdf program as a script runs it: arguments, exit codes, messages.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -185,6 +187,153 @@ TEST(QdfCli, DefaultEnglishSourceIsClean) {
     EXPECT_GT(e.text.size(), 10u) << e.key << ": got a text this short";
     EXPECT_LT(e.text.size(), 290u) << e.key << ": got a text the library would refuse";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A German entry whose header names the code page; `extra` goes into the header.
+std::string HeaderPo(const std::string& codepageLine) {
+  return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n" + codepageLine +
+         "\nmsgctxt \"ERMSG_00\"\nmsgid \"Paper jam\"\nmsgstr \"Papierstau im F\xC3\xBChrungsbereich\"\n";
+}
+
+TEST(QdfCli, HeaderCodepageStandsInForTheOption) {
+  TempDir dir("qdf-cli");
+  std::string plain = WriteText(dir, "plain.po", HeaderPo(""));
+  Outcome reference = Qdf(dir, "build " + plain + " -o " + dir.path() + "/ref.qdf --codepage 1252");
+  ASSERT_EQ(reference.exitCode, 0) << "reference build: got this exit code, expected 0; stderr:\n" << reference.err;
+  std::string expected = ReadFile(dir.path() + "/ref.qdf");
+  ASSERT_NE(expected.find("F\xFChrung"), std::string::npos) << "reference build: got no cp1252 \xC3\xBC in the file";
+  const struct {
+    const char* name;
+    const char* header;
+    const char* option;
+    int exitCode;
+    const char* fragment;  // in stderr, or "" for a file equal to the reference
+  } cases[] = {
+      {"header alone", "\"X-Codepage: 1252\\n\"", "", 0, ""},
+      {"header as a name", "\"X-Codepage: cp1252\\n\"", "", 0, ""},
+      {"option wins over the header", "\"X-Codepage: 1251\\n\"", "--codepage 1252", 0, ""},
+      {"header followed", "\"X-Codepage: 1251\\n\"", "", 2, "U+00FC"},
+      {"header not a code page", "\"X-Codepage: latin\\n\"", "", 2, "X-Codepage \"latin\""},
+  };
+  for (const auto& c : cases) {
+    std::string src = WriteText(dir, "h.po", HeaderPo(c.header));
+    std::string out = dir.path() + "/h.qdf";
+    remove(out.c_str());
+    Outcome r = Qdf(dir, "build " + src + " -o " + out + " " + c.option);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.name << ": got this exit code, expected " << c.exitCode << "; stderr:\n"
+                                      << r.err;
+    if (*c.fragment) {
+      EXPECT_NE(r.err.find(c.fragment), std::string::npos) << c.name << ": got stderr\n" << r.err << "expected "
+                                                           << c.fragment;
+    } else {
+      EXPECT_EQ(ReadFile(out), expected) << c.name << ": got a file unlike the --codepage 1252 build";
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped template is what qdf derives from the English source; only the
+// comment naming the tool that made it may differ.
+TEST(QdfCli, TemplateMatchesTheShippedOne) {
+  TempDir dir("qdf-cli");
+  std::string source = QDF_DEFAULT_SOURCE;
+  std::string shipped = ReadFile(source.substr(0, source.find_last_of('/')) + "/messages.pot");
+  ASSERT_FALSE(shipped.empty()) << "got no data/messages.pot";
+  const std::string script = "Made by data/make-template.sh", tool = "Made by qdf template";
+  size_t at = shipped.find(script);
+  ASSERT_NE(at, std::string::npos) << "got a template whose comment does not say what made it";
+  shipped.replace(at, script.size(), tool);
+  Outcome r = Qdf(dir, "template " + source + " -o " + dir.path() + "/t.pot");
+  ASSERT_EQ(r.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << r.err;
+  EXPECT_EQ(ReadFile(dir.path() + "/t.pot"), shipped) << "got a template unlike data/messages.pot";
+}
+
+TEST(QdfCli, TemplateTakesTextsAsUtf8) {
+  TempDir dir("qdf-cli");
+  std::string src = WriteText(dir, "l1.po",
+                              "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n"
+                              "\"Project-Id-Version: demo 2\\n\"\n\n"
+                              "msgctxt \"ERMSG_00\"\nmsgid \"x\"\nmsgstr \"F\xFChrung \\\"a\\\"\"\n\n"
+                              "msgctxt \"ERMSG_01\"\nmsgid \"Untranslated\"\nmsgstr \"\"\n");
+  Outcome r = Qdf(dir, "template " + src);
+  ASSERT_EQ(r.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << r.err;
+  for (const char* part : {"Project-Id-Version: demo 2\\n", "charset=UTF-8",
+                           "msgctxt \"ERMSG_00\"\nmsgid \"F\xC3\xBChrung \\\"a\\\"\"\nmsgstr \"\"\n",
+                           "msgctxt \"ERMSG_01\"\nmsgid \"Untranslated\"\nmsgstr \"\"\n"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << "got template\n" << r.out << "expected it to hold " << part;
+}
+
+}  // namespace
+
+namespace {
+
+// What a shell command prints to stdout and stderr together.
+std::string RunShell(const TempDir& dir, const std::string& command) {
+  std::string log = dir.path() + "/run.log";
+  int status = system((command + " >" + log + " 2>&1").c_str());
+  return ReadFile(log) + (status == 0 ? "" : "(failed)");
+}
+
+// A shipped file dumped with the template merges back into it whole.
+TEST(QdfCli, DumpWithTheTemplateMergesBack) {
+  TempDir dir("qdf-cli");
+  std::string source = QDF_DEFAULT_SOURCE;
+  std::string data = source.substr(0, source.find_last_of('/'));
+  std::string built = dir.path() + "/de.qdf";
+  Outcome b = Qdf(dir, "build " + data + "/de.po --codepage 1252 -o " + built);
+  ASSERT_EQ(b.exitCode, 0) << "build of de.po: got this exit code, expected 0; stderr:\n" << b.err;
+  const struct {
+    const char* name;
+    std::string option;
+    bool keepsAll;  // 17 translated after msgmerge
+  } cases[] = {
+      {"with the template", "--template " + data + "/messages.pot", true},
+      {"without it (msgids are the German texts)", "", false},
+  };
+  for (const auto& c : cases) {
+    std::string dump = dir.path() + "/de.dump.po", merged = dir.path() + "/de.merged.po";
+    Outcome d = Qdf(dir, "dump " + built + " --po --codepage 1252 " + c.option + " -o " + dump);
+    ASSERT_EQ(d.exitCode, 0) << c.name << ": dump got this exit code, expected 0; stderr:\n" << d.err;
+    std::string merge = RunShell(dir, "msgmerge -q " + dump + " " + data + "/messages.pot -o " + merged);
+    ASSERT_EQ(merge.find("(failed)"), std::string::npos) << c.name << ": msgmerge failed:\n" << merge;
+    std::string stats = RunShell(dir, "msgfmt --statistics -o /dev/null " + merged);
+    bool all = stats.compare(0, 23, "17 translated messages.") == 0;
+    EXPECT_EQ(all, c.keepsAll) << c.name << ": got msgfmt --statistics \"" << stats << "\", expected "
+                               << (c.keepsAll ? "" : "fewer than ") << "17 translated messages";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A translation layered over a fallback: each key from the first source
+// that has it, and nothing shadowed that check would flag for ever.
+TEST(QdfCli, LayeredSourcesWriteNoShadowedRecord) {
+  TempDir dir("qdf-cli");
+  std::string first = WriteText(dir, "de.txt", "ERMSG_00 = Null\nERMSG_XX = Sonst\n");
+  std::string second = WriteText(dir, "en.txt", "ERMSG_00 = zero\nERMSG_01 = one\nERMSG_XX = other\n");
+  std::string out = dir.path() + "/x.qdf";
+  Outcome b = Qdf(dir, "build " + first + " " + second + " -o " + out);
+  ASSERT_EQ(b.exitCode, 0) << "got this exit code, expected 0; stderr:\n" << b.err;
+  EXPECT_EQ(b.err.find("duplicate-key"), std::string::npos) << "got stderr\n" << b.err << "expected no duplicate-key";
+  EXPECT_NE(b.err.find("en.txt: note: ERMSG_01 came from this source"), std::string::npos)
+      << "got stderr\n" << b.err << "expected a note that ERMSG_01 came from en.txt";
+  Outcome c = Qdf(dir, "check " + out);
+  EXPECT_EQ(c.exitCode, 0) << "check: got this exit code, expected 0; stdout:\n" << c.out;
+  Outcome d = Qdf(dir, "dump " + out);
+  const char* expected = "ERMSG_00 = \"Null\"\nERMSG_XX = \"Sonst\"\nERMSG_01 = \"one\"\n";
+  EXPECT_NE(d.out.find(expected), std::string::npos) << "got the records\n" << d.out << "expected\n" << expected;
+  Outcome same = Qdf(dir, "build " + second + " " + second + " -o " + dir.path() + "/y.qdf");
+  EXPECT_EQ(same.err.find("from-later-source"), std::string::npos)
+      << "a source layered over itself: got stderr\n" << same.err << "expected no key from the later one";
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ namespace {
 struct Owner {
   std::string file;
   uint32_t line = 0;
+  size_t source = 0;  // index among the sources given
   bool set = false;
 };
 
@@ -124,29 +125,48 @@ struct Compile {
     return !bad;
   }
 
-  // Which entry the message fills, and whether an earlier one got there first.
-  void Assign(const ParsedSource& source, const SourceMessage& m, const Message& message) {
+  // Which entry the message fills, and whether an earlier one got there
+  // first. Returns false when the message is to be left out: an entry an
+  // earlier source filled is not written again from a later one, since the
+  // later sources only fill what the earlier ones lack.
+  bool Assign(const ParsedSource& source, size_t sourceIndex, const SourceMessage& m, const Message& message) {
     const std::string shown = Quoted(message.key);
     int entry = TableEntryForKey(message.key);
     if (entry < 0) {
       std::string hint = KeyHint(message.key);
       d->AddAtLine(SEVERITY_WARNING, "key-fills-nothing", source.name, m.line,
                    "key " + shown + " fills no table entry" + (hint.empty() ? "" : ": " + hint));
-      return;
+      return true;
     }
+    if (owners[entry].set && owners[entry].source < sourceIndex) return false;
     if (owners[entry].set) {
       d->AddAtLine(SEVERITY_WARNING, "duplicate-key", source.name, m.line,
                    "key " + shown + " repeats " + owners[entry].file + ":" + std::to_string(owners[entry].line) +
                        "; the first one's text stays");
-      return;
+      return true;
     }
-    owners[entry] = {source.name, m.line, true};
+    owners[entry] = {source.name, m.line, sourceIndex, true};
     if (message.key != ErrMsgTable[entry].key)
       d->AddAtLine(SEVERITY_NOTE, "key-case", source.name, m.line,
                    "key " + shown + " fills " + ErrMsgTable[entry].key + " (case does not matter)");
     if (message.text.empty())
       d->AddAtLine(SEVERITY_WARNING, "empty-text", source.name, m.line,
                    "empty text for " + shown + ": the code shows nothing, not the fallback");
+    return true;
+  }
+
+  // Which keys came from a later source, for each such source.
+  template <class Sources>
+  void ReportLayers(const Sources& sources) {
+    for (size_t index = 1; index < sources.size(); ++index) {
+      std::string keys;
+      for (int i = 0; i < ERRMSG_ENTRIES; ++i)
+        if (owners[i].set && owners[i].source == index)
+          keys += std::string(keys.empty() ? "" : ", ") + ErrMsgTable[i].key;
+      if (!keys.empty())
+        d->AddAtLine(SEVERITY_NOTE, "from-later-source", sources[index].name, 0,
+                     keys + " came from this source: the sources before it lack them");
+    }
   }
 
   // Which codes the file leaves without a text of their own.
@@ -182,7 +202,8 @@ bool CompileAll(Sources& sources, const CompileOptions& options, std::vector<Mes
   bool ok = true;
   std::string where = sources.empty() ? std::string("qdf") : sources[0].name;
   Compile c(options, d);
-  for (auto& source : sources) {
+  for (size_t index = 0; index < sources.size(); ++index) {
+    auto& source = sources[index];
     bool warnedNotConverted = false;
     for (auto& m : source.messages) {
       Message message;
@@ -191,8 +212,9 @@ bool CompileAll(Sources& sources, const CompileOptions& options, std::vector<Mes
         Release(m);
         continue;
       }
-      c.Assign(source, m, message);
+      bool keep = c.Assign(source, index, m, message);
       Release(m);
+      if (!keep) continue;
       c.total += QDF_RECORD_SIZE + message.key.size() + 1 + message.text.size() + 1;
       out->push_back(std::move(message));
     }
@@ -201,6 +223,7 @@ bool CompileAll(Sources& sources, const CompileOptions& options, std::vector<Mes
     d->AddAtLine(SEVERITY_ERROR, "too-large", where, 0, "the messages do not fit a file of 4 GiB");
     ok = false;
   }
+  if (ok) c.ReportLayers(sources);
   if (ok) c.ReportCoverage(where, out->empty());
   return ok;
 }

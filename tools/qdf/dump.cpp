@@ -24,6 +24,18 @@ std::string Literal(const std::string& bytes, uint32_t codepage, bool octal) {
   return EscapeC(bytes, octal ? ESCAPE_BYTES_OCTAL : ESCAPE_BYTES);
 }
 
+// The template's msgid for a record's key: the same bytes, or failing that
+// the key that fills the same table entry (the library ignores case).
+const std::string* TemplateId(const std::vector<std::pair<std::string, std::string>>& ids, const std::string& key) {
+  for (const auto& p : ids)
+    if (p.first == key) return &p.second;
+  int entry = TableEntryForKey(key);
+  if (entry < 0) return nullptr;
+  for (const auto& p : ids)
+    if (TableEntryForKey(p.first) == entry) return &p.second;
+  return nullptr;
+}
+
 const char* RefusedWhy(StringState state) {
   switch (state) {
     case STRING_TOO_LONG: return "has no zero byte within 290 bytes";
@@ -72,10 +84,71 @@ std::string DumpSource(const CheckReport& r, const DumpOptions& o, bool* lossy) 
         *lossy = true;
         continue;
       }
-      out += "\nmsgctxt \"" + key + "\"\nmsgid \"" + body + "\"\nmsgstr \"" + body + "\"\n";
+      std::string id = body;
+      if (o.templateIds) {
+        const std::string* found = TemplateId(*o.templateIds, rec.key);
+        if (found)
+          id = EscapeC(*found, ESCAPE_UTF8_OCTAL);
+        else
+          out += "# record at " + at + " (" + EscapeC(rec.key, ESCAPE_BYTES) + "): not in the template, its text stands as msgid\n";
+      }
+      out += "\nmsgctxt \"" + key + "\"\nmsgid \"" + id + "\"\nmsgstr \"" + body + "\"\n";
     } else {
       out += (IsBareKey(rec.key) ? rec.key : "\"" + key + "\"") + " = \"" + body + "\"\n";
     }
   }
   return out;
+}
+
+namespace {
+
+// The value of a "Name: value" line of a .po header, or `otherwise`.
+std::string HeaderField(const std::string& header, const std::string& name, const std::string& otherwise) {
+  for (size_t at = 0; at < header.size();) {
+    size_t end = header.find('\n', at);
+    if (end == std::string::npos) end = header.size();
+    if (header.compare(at, name.size() + 2, name + ": ") == 0) return header.substr(at + name.size() + 2, end - at - name.size() - 2);
+    at = end + 1;
+  }
+  return otherwise;
+}
+
+}  // namespace
+
+bool TemplateSource(const ParsedSource& source, const std::string& base, std::string* out, std::string* why) {
+  std::string t =
+      "# Template of the printer driver's error messages.\n"
+      "#\n"
+      "# Each entry's msgctxt is the key the library looks up (ERMSG_00 to ERMSG_15\n"
+      "# for error codes 0 to 15, ERMSG_XX for every other code) and its msgid the\n"
+      "# English text. A translation keeps msgctxt and msgid and puts its text in\n"
+      "# msgstr, under 290 bytes in the language's ANSI code page, which the header\n"
+      "# names as X-Codepage. Made by qdf template from " + base + ".\n"
+      "#\n"
+      "#, fuzzy\n"
+      "msgid \"\"\n"
+      "msgstr \"\"\n"
+      "\"Project-Id-Version: " + EscapeC(HeaderField(source.header, "Project-Id-Version", "PACKAGE VERSION"), ESCAPE_UTF8) + "\\n\"\n"
+      "\"Report-Msgid-Bugs-To: \\n\"\n"
+      "\"POT-Creation-Date: " + EscapeC(HeaderField(source.header, "POT-Creation-Date", "YEAR-MO-DA HO:MI+ZONE"), ESCAPE_UTF8) + "\\n\"\n"
+      "\"PO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\\n\"\n"
+      "\"Last-Translator: FULL NAME <EMAIL@ADDRESS>\\n\"\n"
+      "\"Language-Team: LANGUAGE <LL@li.org>\\n\"\n"
+      "\"Language: \\n\"\n"
+      "\"MIME-Version: 1.0\\n\"\n"
+      "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+      "\"Content-Transfer-Encoding: 8bit\\n\"\n";
+  for (const SourceMessage& m : source.messages) {
+    std::string key, text;
+    ConversionFailure failure;
+    // The template is UTF-8 whatever the source's charset was.
+    if (!ConvertSourceText(m.key, source.charset, 65001, &key, &failure) ||
+        !ConvertSourceText(m.text, source.charset, 65001, &text, &failure)) {
+      *why = "entry at line " + std::to_string(m.line) + ": " + failure.reason;
+      return false;
+    }
+    t += "\nmsgctxt \"" + EscapeC(key, ESCAPE_UTF8) + "\"\nmsgid \"" + EscapeC(text, ESCAPE_UTF8) + "\"\nmsgstr \"\"\n";
+  }
+  *out = t;
+  return true;
 }

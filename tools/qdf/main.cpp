@@ -36,13 +36,17 @@ const char kUsage[] =
     "Builds and examines the message data file TRAMOLED.QDF.\n"
     "\n"
     "commands:\n"
-    "  build SOURCE... -o FILE   compile .po and plain KEY = text sources into FILE\n"
-    "      --codepage N          convert texts to ANSI code page N (1252, 1250, 932, 936, 949, 950, ...)\n"
+    "  build SOURCE... -o FILE   compile .po and plain KEY = text sources into FILE; each key\n"
+    "                            comes from the first SOURCE that has it\n"
+    "      --codepage N          convert texts to ANSI code page N (1252, 1250, 932, 936, 949, 950, ...);\n"
+    "                            without it, a .po header's X-Codepage: N names the code page\n"
     "      --use-fuzzy           take .po entries flagged fuzzy too\n"
     "      --werror              treat warnings as errors (nothing is written)\n"
     "  dump FILE [-o OUT]        write FILE back out as a plain source (or .po with --po)\n"
     "      --po                  write a gettext .po file\n"
+    "      --template POT        with --po: take each msgid from the template POT by key\n"
     "      --codepage N          decode texts from code page N instead of escaping them\n"
+    "  template SOURCE [-o FILE] the gettext template of SOURCE: msgctxt = key, msgid = its text\n"
     "  check FILE                report what the library loads and what it ignores, with offsets\n"
     "      --json                the same report as JSON\n"
     "      --codepage N          show texts decoded from code page N\n"
@@ -88,13 +92,14 @@ bool IsNegativeNumber(const std::string& text) {
 struct Options {
   std::vector<std::string> arguments;
   std::string output;
+  std::string templateFile;  // dump --template
   uint32_t codepage = 0;
   bool json = false, po = false, useFuzzy = false, werror = false, quiet = false;
 };
 
 // Options may come anywhere after the command; "--" ends them.
 bool ParseOptions(int argc, char** argv, const std::string& command, Options* o, std::string* problem) {
-  bool build = command == "build", dump = command == "dump";
+  bool build = command == "build", dump = command == "dump", templ = command == "template";
   bool report = command == "check" || command == "show";
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
@@ -125,7 +130,7 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
       break;
     }
     std::string value;
-    if ((a == "-o" || a == "--output") && (build || dump)) {
+    if ((a == "-o" || a == "--output") && (build || dump || templ)) {
       if (!Value(&o->output)) return false;
       if (o->output.empty()) {
         *problem = a + " needs a file name (or - for standard output)";
@@ -139,6 +144,8 @@ bool ParseOptions(int argc, char** argv, const std::string& command, Options* o,
       }
     } else if (a == "--json" && report) {
       o->json = true;
+    } else if (a == "--template" && dump) {
+      if (!Value(&o->templateFile)) return false;
     } else if (a == "--po" && dump) {
       o->po = true;
     } else if ((a == "--use-fuzzy" || a == "-f") && build) {
@@ -211,6 +218,11 @@ bool LooksLikePo(const std::string& data) {
   return false;
 }
 
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // Reads and parses one source; its bytes are gone when this returns.
 bool ParseSourceFile(const std::string& path, const Options& o, ParsedSource* source, Diagnostics* d) {
   std::string data, error;
@@ -252,6 +264,36 @@ void PrintOne(const Diagnostic& item, void* quiet) {
     fprintf(stderr, "%s\n", FormatDiagnostic(item).c_str());
 }
 
+// Without --codepage, the first source whose header names an X-Codepage
+// sets it; a later source naming another one is warned about, since its
+// translator meant another host.
+bool CodepageFromHeaders(const std::vector<ParsedSource>& sources, uint32_t* codepage, Diagnostics* d) {
+  const ParsedSource* chosen = 0;
+  for (const ParsedSource& s : sources) {
+    if (s.codepage.empty()) continue;
+    uint32_t value = 0;
+    if (!ParseCodepage(s.codepage, &value)) {
+      d->AddAtLine(SEVERITY_ERROR, "bad-codepage", s.name, 0,
+                   "X-Codepage \"" + s.codepage + "\" is not a code page number or name such as 1252 or cp1252");
+      return false;
+    }
+    if (!chosen) {
+      std::string why;
+      if (!UsableCodepage(value, &why)) {
+        d->AddAtLine(SEVERITY_ERROR, "bad-codepage", s.name, 0, "X-Codepage: " + why);
+        return false;
+      }
+      chosen = &s;
+      *codepage = value;
+    } else if (value != *codepage) {
+      d->AddAtLine(SEVERITY_WARNING, "codepage-differs", s.name, 0,
+                   "X-Codepage " + s.codepage + " differs from " + chosen->name + "'s; code page " +
+                       std::to_string(*codepage) + " is used");
+    }
+  }
+  return true;
+}
+
 int Build(const Options& o) {
   if (o.arguments.empty()) return Usage("build needs at least one source");
   if (o.output.empty()) return Usage("build needs -o FILE");
@@ -264,10 +306,12 @@ int Build(const Options& o) {
   std::vector<ParsedSource> sources(o.arguments.size());
   bool ok = true;
   for (size_t i = 0; i < o.arguments.size(); ++i) ok = ParseSourceFile(o.arguments[i], o, &sources[i], &d) && ok;
+  uint32_t codepage = o.codepage;
+  if (ok && !codepage) ok = CodepageFromHeaders(sources, &codepage, &d);
   std::vector<Message> messages;
   if (ok) {
     CompileOptions options;
-    options.codepage = o.codepage;
+    options.codepage = codepage;
     ok = CompileAndReleaseMessages(&sources, options, &messages, &d);
   }
   std::vector<ParsedSource>().swap(sources);  // the messages hold all that is needed now
@@ -301,8 +345,28 @@ CheckReport CheckInput(const std::string& path) {
   return CheckDataBytes(reinterpret_cast<const uint8_t*>(data.data()), data.size(), name);
 }
 
+// The (key, msgid) pairs of the template a .po dump takes its msgids from.
+bool ReadTemplateIds(const Options& o, std::vector<std::pair<std::string, std::string>>* ids, Diagnostics* d) {
+  ParsedSource source;
+  Options plain = o;
+  plain.useFuzzy = true;  // a template's entries are what they are
+  if (!ParseSourceFile(o.templateFile, plain, &source, d)) return false;
+  for (const SourceMessage& m : source.messages) {
+    std::string key, id;
+    ConversionFailure failure;
+    if (!ConvertSourceText(m.key, source.charset, 65001, &key, &failure) ||
+        !ConvertSourceText(m.text, source.charset, 65001, &id, &failure)) {
+      d->AddAtLine(SEVERITY_ERROR, "conversion", source.name, m.line, failure.reason);
+      return false;
+    }
+    ids->push_back(std::make_pair(key, id));
+  }
+  return true;
+}
+
 int Dump(const Options& o) {
   if (o.arguments.size() != 1) return Usage("dump takes one data file");
+  if (!o.templateFile.empty() && !o.po) return Usage("--template goes with --po");
   if (!CheckCodepage(o.codepage, false)) return kExitErrors;
   if (!o.output.empty() && !OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
   CheckReport r = CheckInput(o.arguments[0]);
@@ -313,6 +377,15 @@ int Dump(const Options& o) {
   DumpOptions options;
   options.po = o.po;
   options.codepage = o.codepage;
+  std::vector<std::pair<std::string, std::string>> ids;
+  if (!o.templateFile.empty()) {
+    Diagnostics t;
+    if (!ReadTemplateIds(o, &ids, &t)) {
+      PrintDiagnostics(t, o.quiet);
+      return kExitErrors;
+    }
+    options.templateIds = &ids;
+  }
   bool lossy = false;
   std::string text = DumpSource(r, options, &lossy);
   Diagnostics d;
@@ -325,6 +398,25 @@ int Dump(const Options& o) {
     fprintf(stderr, "%s: warning: some records could not be written as they are; see the comments "
                     "(qdf check tells more)\n", r.file.c_str());
   return lossy ? 1 : kExitClean;
+}
+
+int Template(const Options& o) {
+  if (o.arguments.size() != 1) return Usage("template takes one source");
+  if (!o.output.empty() && !OutputIsNotInput(o.output, o.arguments)) return kExitErrors;
+  Diagnostics d;
+  ParsedSource source;
+  std::string text, why;
+  bool ok = ParseSourceFile(o.arguments[0], o, &source, &d);
+  if (ok && !TemplateSource(source, BaseName(o.arguments[0]), &text, &why)) {
+    d.AddAtLine(SEVERITY_ERROR, "conversion", source.name, 0, why);
+    ok = false;
+  }
+  if (ok && (o.output.empty() ? !WriteStandardText(text) : !WriteOutput(o.output, text.data(), text.size(), &d))) {
+    if (d.items.empty()) d.AddAtLine(SEVERITY_ERROR, "write-failed", "<stdout>", 0, "the write failed");
+    ok = false;
+  }
+  PrintDiagnostics(d, o.quiet);
+  return ok ? kExitClean : kExitErrors;
 }
 
 int Check(const Options& o) {
@@ -399,7 +491,7 @@ int QdfMain(int argc, char** argv) {
       WriteStandardText(kUsage);
       return kExitClean;
     }
-  if (command != "build" && command != "dump" && command != "check" && command != "show")
+  if (command != "build" && command != "dump" && command != "check" && command != "show" && command != "template")
     return Usage("unknown command \"" + command + "\"");
   Options o;
   std::string problem;
@@ -407,6 +499,7 @@ int QdfMain(int argc, char** argv) {
   if (command == "build") return Build(o);
   if (command == "dump") return Dump(o);
   if (command == "check") return Check(o);
+  if (command == "template") return Template(o);
   return Show(o);
 }
 

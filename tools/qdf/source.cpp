@@ -185,6 +185,8 @@ bool ParseKvSource(const char* data, size_t size, const std::string& name, Parse
                    Diagnostics* diagnostics) {
   out->name = name;
   out->charset = "UTF-8";
+  out->codepage.clear();
+  out->header.clear();
   out->messages.clear();
   bool ok = true;
   std::vector<Line> lines = SplitLines(data, size);
@@ -289,6 +291,8 @@ struct PoParser {
   // The charset named in the header's Content-Type line.
   void ReadHeader(const PoEntry& e) {
     const std::string& h = e.str.bytes;
+    out->header = h;
+    ReadCodepage(h);
     size_t at = h.find("charset=");
     if (at == std::string::npos) return;
     at += 8;
@@ -297,6 +301,25 @@ struct PoParser {
     std::string charset = h.substr(at, end - at);
     // A template's placeholder means nothing was chosen yet: UTF-8.
     if (!charset.empty() && charset != "CHARSET") out->charset = charset;
+  }
+
+  // The target code page a translator named in the header, so that a
+  // build needs no --codepage. Checked where it is used.
+  void ReadCodepage(const std::string& h) {
+    static const char kField[] = "X-Codepage:";
+    for (size_t at = 0; at < h.size();) {
+      size_t end = h.find('\n', at);
+      if (end == std::string::npos) end = h.size();
+      if (end - at >= sizeof kField - 1 && h.compare(at, sizeof kField - 1, kField) == 0) {
+        size_t b = at + sizeof kField - 1;
+        while (b < end && IsSpace(h[b])) ++b;
+        size_t e = end;
+        while (e > b && IsSpace(h[e - 1])) --e;
+        out->codepage = h.substr(b, e - b);
+        return;
+      }
+      at = end + 1;
+    }
   }
 
   // Starts the field `f` of an entry; a new msgctxt or msgid behind a
@@ -411,6 +434,8 @@ bool ParsePoSource(const char* data, size_t size, const std::string& name, const
                    ParsedSource* out, Diagnostics* diagnostics) {
   out->name = name;
   out->charset = "UTF-8";
+  out->codepage.clear();
+  out->header.clear();
   out->messages.clear();
   PoParser parser(name, options, out, diagnostics);
   parser.Run(data, size);

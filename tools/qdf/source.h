@@ -37,6 +37,8 @@ struct SourceMessage {
 struct ParsedSource {
   std::string name;                // file name used in diagnostics
   std::string charset = "UTF-8";   // of the literal bytes
+  std::string codepage;            // the .po header's X-Codepage value, as written ("" when none)
+  std::string header;              // the .po header entry's msgstr ("" when none)
   std::vector<SourceMessage> messages;
 };
 
