@@ -64,7 +64,8 @@ prepare() {  # name preset
     rm -rf "$work" "$out"
     git clone -q --no-checkout "$root" "$work"
   fi
-  if [ "$(git -C "$work" rev-parse -q --verify HEAD || true)" != "$head" ]; then
+  # A clone made with --no-checkout has no work tree yet, even at HEAD.
+  if [ ! -f "$work/CMakePresets.json" ] || [ "$(git -C "$work" rev-parse -q --verify HEAD || true)" != "$head" ]; then
     # A new HEAD: earlier results no longer count; the build goes on incrementally.
     rm -rf "$out"
     git -C "$work" fetch -q "$root" "$head"
